@@ -1,0 +1,35 @@
+#include "DemoSite.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+// tallyra-demo-site [--port N] [--fixtures DIR]
+// Prints the bound port as the first line of standard output.
+int main(int argc, char *argv[])
+{
+    int port = 8680;
+    std::string fixtures;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--port" && i + 1 < argc) {
+            port = std::atoi(argv[++i]);
+        } else if (arg == "--fixtures" && i + 1 < argc) {
+            fixtures = argv[++i];
+        } else {
+            std::cerr << "usage: tallyra-demo-site [--port N] [--fixtures DIR]\n";
+            return 2;
+        }
+    }
+
+    demo::DemoSite site(fixtures);
+    const int bound = site.bind(port);
+    if (bound < 0) {
+        std::cerr << "tallyra-demo-site: cannot listen on 127.0.0.1:" << port << "\n";
+        return 1;
+    }
+    std::cout << bound << std::endl;
+    site.serve();
+    return 0;
+}

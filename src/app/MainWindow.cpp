@@ -1,0 +1,215 @@
+#include "app/MainWindow.h"
+
+#include "app/AppEnvironment.h"
+#include "app/AppIcon.h"
+#include "app/AppInfo.h"
+#include "app/Settings.h"
+#include "platform/Browser.h"
+#include "platform/Fonts.h"
+#include "platform/MessageBox.h"
+#include "platform/Shell.h"
+#include "platform/Twips.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMenuBar>
+#include <QPushButton>
+
+namespace tallyra {
+
+namespace {
+constexpr int kClientWidthTwips = 12810;
+constexpr int kClientHeightTwips = 8460;
+constexpr int kButtonStripTwips = 600;
+constexpr int kButtonTopTwips = 0;
+constexpr int kButtonHeightTwips = 375;
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(designCaption());
+    setWindowIcon(AppIcon::icon());
+
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+
+    const AppEnvironment &env = AppEnvironment::current();
+    m_browser = new Browser(env.persistentBrowserProfile, m_client);
+    m_browser->setObjectName(QStringLiteral("WebBrowser1"));
+
+    // Design order left to right; the tab order below is the designed one.
+    auto *cmdback = addButton("cmdback", QStringLiteral("上一頁"), 120, 975);
+    auto *cmdforward = addButton("cmdforward", QStringLiteral("下一頁"), 1200, 975);
+    auto *cmdhome = addButton("cmdhome", QStringLiteral("回主頁"), 2280, 975);
+    auto *cmdstop = addButton("cmdstop", QStringLiteral("停止"), 3360, 1095);
+    auto *cmdrefresh = addButton("cmdrefresh", QStringLiteral("重新整理"), 4560, 1095);
+    auto *command2 = addButton("Command2", QStringLiteral("更新醒目標示"), 5880, 1575);
+    auto *command1 = addButton("Command1", QStringLiteral("匯入成績"), 7560, 1695);
+    auto *command3 = addButton("Command3", QStringLiteral("選項設定"), 9480, 1215);
+
+    connect(cmdback, &QPushButton::clicked, this, &MainWindow::cmdback_Click);
+    connect(cmdforward, &QPushButton::clicked, this, &MainWindow::cmdforward_Click);
+    connect(cmdhome, &QPushButton::clicked, this, &MainWindow::cmdhome_Click);
+    connect(cmdstop, &QPushButton::clicked, this, &MainWindow::cmdstop_Click);
+    connect(cmdrefresh, &QPushButton::clicked, this, &MainWindow::cmdrefresh_Click);
+    connect(command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    connect(command2, &QPushButton::clicked, this, &MainWindow::Command2_Click);
+    connect(command3, &QPushButton::clicked, this, &MainWindow::Command3_Click);
+
+    setTabOrder(m_browser, cmdrefresh);
+    setTabOrder(cmdrefresh, cmdstop);
+    setTabOrder(cmdstop, cmdhome);
+    setTabOrder(cmdhome, cmdforward);
+    setTabOrder(cmdforward, cmdback);
+    setTabOrder(cmdback, command1);
+    setTabOrder(command1, command2);
+    setTabOrder(command2, command3);
+    m_browser->setFocus();
+
+    buildMenus();
+
+    connect(m_browser, &Browser::WindowClosing, this, &MainWindow::WebBrowser1_WindowClosing);
+    connect(m_browser, &Browser::NavigateError, this, &MainWindow::WebBrowser1_NavigateError);
+
+    m_client->installEventFilter(this);
+    resize(twipsToPixels(kClientWidthTwips),
+           twipsToPixels(kClientHeightTwips) + menuBar()->sizeHint().height());
+
+    Form_Load();
+}
+
+MainWindow::~MainWindow() = default;
+
+QString MainWindow::designCaption() { return QStringLiteral("Orvane--成績輸入Quillo"); }
+
+QPushButton *MainWindow::addButton(const char *name, const QString &caption, int left, int width)
+{
+    auto *button = new QPushButton(caption, m_client);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setFont(Fonts::ming(11.25));
+    button->setGeometry(twipsRect(left, kButtonTopTwips, width, kButtonHeightTwips));
+    button->setAutoDefault(false);
+    return button;
+}
+
+void MainWindow::buildMenus()
+{
+    QMenu *help = menuBar()->addMenu(QStringLiteral("說明"));
+    help->setObjectName(QStringLiteral("Mhelp"));
+    QAction *web = help->addAction(QStringLiteral("說明文件"));
+    web->setObjectName(QStringLiteral("Mweb"));
+    connect(web, &QAction::triggered, this, &MainWindow::Mweb_Click);
+
+    // A top-level item without a menu: clicking it runs the command.
+    QAction *options = menuBar()->addAction(QStringLiteral("選項"));
+    options->setObjectName(QStringLiteral("Mopt"));
+    connect(options, &QAction::triggered, this, &MainWindow::Mopt_Click);
+
+    QMenu *file = menuBar()->addMenu(QStringLiteral("關於"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction *about = file->addAction(QStringLiteral("關於本程式"));
+    about->setObjectName(QStringLiteral("mnuAbout"));
+    connect(about, &QAction::triggered, this, &MainWindow::mnuAbout_Click);
+    QAction *separator = file->addSeparator();
+    separator->setObjectName(QStringLiteral("mnuSep1"));
+    QAction *exit = file->addAction(QStringLiteral("離開"));
+    exit->setObjectName(QStringLiteral("mnuExit"));
+    connect(exit, &QAction::triggered, this, &MainWindow::mnuExit_Click);
+}
+
+void MainWindow::Form_Load()
+{
+    const AppEnvironment &env = AppEnvironment::current();
+
+    m_browser->load(QUrl::fromLocalFile(env.applicationFolder + QStringLiteral("/start.htm")));
+    QCoreApplication::processEvents();
+
+    setWindowTitle(windowTitle() + QStringLiteral("( 版本: ") + AppInfo::version() + QLatin1Char(')'));
+    QCoreApplication::processEvents();
+
+    LoadSettings();
+    QCoreApplication::processEvents();
+
+    m_portalUrl = QStringLiteral("http://") + env.portalServer + QStringLiteral("/qv/index.php?ver=")
+                  + AppInfo::versionDigits();
+    m_browser->Navigate(m_portalUrl);
+}
+
+void MainWindow::Form_Resize()
+{
+    const int strip = twipsToPixels(kButtonStripTwips);
+    m_browser->Move(QRect(0, strip, m_client->width(), m_client->height() - strip));
+}
+
+void MainWindow::Form_QueryUnload() { SaveSettings(); }
+
+void MainWindow::LoadSettings() { settings() = SettingsFile::load(AppEnvironment::current().settingsFolder); }
+
+void MainWindow::SaveSettings() { SettingsFile::save(AppEnvironment::current().settingsFolder, settings()); }
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize)
+        Form_Resize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    Form_QueryUnload();
+    event->accept();
+    // Other top-level windows (gradebook views) must not keep the application alive.
+    if (const auto &end = AppEnvironment::current().endApplication)
+        end();
+}
+
+void MainWindow::cmdback_Click() { m_browser->GoBack(); }
+void MainWindow::cmdforward_Click() { m_browser->GoForward(); }
+
+void MainWindow::cmdhome_Click()
+{
+    m_browser->Navigate(QStringLiteral("http://") + AppEnvironment::current().tisServer
+                        + QStringLiteral("/teacher/signform.asp"));
+}
+
+void MainWindow::cmdstop_Click() { m_browser->Stop(); }
+void MainWindow::cmdrefresh_Click() { m_browser->Refresh(); }
+
+void MainWindow::Command1_Click() {}
+void MainWindow::Command2_Click() {}
+void MainWindow::Command3_Click() {}
+void MainWindow::Mopt_Click() { Command3_Click(); }
+void MainWindow::mnuAbout_Click() {}
+
+void MainWindow::Mweb_Click()
+{
+    Shell::open(QUrl(QStringLiteral("http://") + AppEnvironment::current().helpServer
+                     + QStringLiteral("/html/document.html")));
+}
+
+void MainWindow::mnuExit_Click() { close(); }
+
+void MainWindow::WebBrowser1_WindowClosing()
+{
+    const auto answer = MessageBox::show(this, QStringLiteral("這樣會關閉整個Quillo程式，您確定要關閉嗎?"),
+                                         QStringLiteral("關閉"), QMessageBox::Yes | QMessageBox::No,
+                                         QMessageBox::Yes, QMessageBox::Question);
+    if (answer != QMessageBox::Yes)
+        return;
+    // Ending at once would otherwise lose this run's settings.
+    SaveSettings();
+    if (const auto &end = AppEnvironment::current().endApplication)
+        end();
+}
+
+void MainWindow::WebBrowser1_NavigateError(const QString &url)
+{
+    if (!m_portalUrl.isEmpty() && url == m_portalUrl)
+        m_browser->Navigate(QStringLiteral("http://") + AppEnvironment::current().schoolServer
+                            + QStringLiteral("/employee.htm"));
+}
+
+} // namespace tallyra

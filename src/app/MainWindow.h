@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QMenu;
+class QPushButton;
+
+namespace tallyra {
+
+class Browser;
+
+// The main window "main": browser shell, the eight command buttons and the
+// menus. Handlers carry the names of the controls and events they serve.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    Browser *WebBrowser1() const { return m_browser; }
+    QString PortalUrl() const { return m_portalUrl; }
+
+    void LoadSettings();
+    void SaveSettings();
+
+    static QString designCaption();
+
+public slots:
+    void cmdback_Click();
+    void cmdforward_Click();
+    void cmdhome_Click();
+    void cmdstop_Click();
+    void cmdrefresh_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Mopt_Click();
+    void mnuAbout_Click();
+    void Mweb_Click();
+    void mnuExit_Click();
+    void WebBrowser1_WindowClosing();
+    void WebBrowser1_NavigateError(const QString &url);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Form_Load();
+    void Form_Resize();
+    void Form_QueryUnload();
+
+    QPushButton *addButton(const char *name, const QString &caption, int left, int width);
+    void buildMenus();
+
+    QWidget *m_client = nullptr;
+    Browser *m_browser = nullptr;
+    QString m_portalUrl;
+};
+
+} // namespace tallyra

@@ -1,0 +1,271 @@
+#include "platform/Browser.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+#include <QTimer>
+#include <QUuid>
+#include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+
+#include <memory>
+
+namespace tallyra {
+
+namespace {
+
+const QString kCloseScriptName = QStringLiteral("tallyra-close");
+
+QWebEngineProfile *sharedProfile(bool persistent)
+{
+    // Profiles outlive every page that uses them, so they hang off the application.
+    static QPointer<QWebEngineProfile> persistentProfile;
+    static QPointer<QWebEngineProfile> throwAwayProfile;
+    QPointer<QWebEngineProfile> &slot = persistent ? persistentProfile : throwAwayProfile;
+    if (!slot) {
+        slot = persistent ? new QWebEngineProfile(QStringLiteral("Tallyra"), QCoreApplication::instance())
+                          : new QWebEngineProfile(QCoreApplication::instance());
+    }
+    return slot;
+}
+
+QString jsonText(const QJsonValue &value)
+{
+    // Wrapped in an array so that any value, also a bare string, serialises.
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+// Shared by the read and the write: the chain from the top document to the
+// named form, with the link that failed.
+const char kReachForm[] = R"JS(
+function tallyraReachForm(frameName, formName) {
+    if (!document.documentElement || typeof document.forms === 'undefined')
+        return { status: 'NoDocument' };
+    const frame = window.frames[frameName];
+    if (!frame || frame === window || typeof frame.postMessage !== 'function')
+        return { status: 'NoFrame' };
+    let doc = null;
+    try { doc = frame.document; } catch (e) { return { status: 'FrameInaccessible' }; }
+    if (!doc || !doc.documentElement || typeof doc.forms === 'undefined')
+        return { status: 'FrameInaccessible' };
+    const form = doc.forms.namedItem(formName);
+    if (!form)
+        return { status: 'NoForm' };
+    return { status: 'Ok', form: form };
+}
+)JS";
+
+FormSnapshot::Status statusFromText(const QString &text)
+{
+    using S = FormSnapshot::Status;
+    if (text == QLatin1String("Ok")) return S::Ok;
+    if (text == QLatin1String("NoDocument")) return S::NoDocument;
+    if (text == QLatin1String("NoFrame")) return S::NoFrame;
+    if (text == QLatin1String("FrameInaccessible")) return S::FrameInaccessible;
+    if (text == QLatin1String("NoForm")) return S::NoForm;
+    return S::ScriptFailed;
+}
+
+} // namespace
+
+BrowserPage::BrowserPage(QWebEngineProfile *profile, QObject *parent)
+    : QWebEnginePage(profile, parent)
+    , m_closeToken(QStringLiteral("tallyra-close-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+{
+    // The page's own scripts run after this one, so they only ever see the
+    // replacement and cannot reach the logger it captured.
+    QWebEngineScript closeScript;
+    closeScript.setName(kCloseScriptName);
+    closeScript.setWorldId(QWebEngineScript::MainWorld);
+    closeScript.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    closeScript.setRunsOnSubFrames(true);
+    closeScript.setSourceCode(QStringLiteral(
+        "(function () {"
+        "  const log = console.log.bind(console);"
+        "  const token = %1;"
+        "  window.close = function () { log(token); };"
+        "})();").arg(jsonText(m_closeToken)));
+    scripts().insert(closeScript);
+
+    connect(this, &QWebEnginePage::windowCloseRequested, this, &BrowserPage::scriptCloseRequested);
+}
+
+void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
+                                           const QString &sourceId)
+{
+    // Only our own script can log from this source, so a page cannot fake it.
+    if (message == m_closeToken && sourceId == QStringLiteral("userscript:") + kCloseScriptName)
+        emit scriptCloseRequested();
+}
+
+Browser::Browser(bool persistentProfile, QWidget *parent)
+    : QWebEngineView(parent)
+    , m_page(new BrowserPage(sharedProfile(persistentProfile), this))
+{
+    setPage(m_page);
+    // Queued: the close question must not be asked from inside the engine's callback.
+    connect(m_page, &BrowserPage::scriptCloseRequested, this, &Browser::WindowClosing, Qt::QueuedConnection);
+    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+            emit NavigateError(info.url().toString());
+    });
+}
+
+void Browser::Navigate(const QString &address) { load(QUrl(address)); }
+
+void Browser::GoBack()
+{
+    if (history()->canGoBack())
+        back();
+}
+
+void Browser::GoForward()
+{
+    if (history()->canGoForward())
+        forward();
+}
+
+void Browser::Stop() { stop(); }
+
+void Browser::Refresh() { reload(); }
+
+bool Browser::Move(const QRect &rect)
+{
+    if (rect.width() < 0 || rect.height() < 0)
+        return false;
+    setGeometry(rect);
+    return true;
+}
+
+std::optional<QJsonValue> Browser::evaluate(const QString &functionBody, const QJsonValue &argument)
+{
+    const QString source = QStringLiteral("JSON.stringify([(function (arg) {\n%1\n})(%2)])")
+                               .arg(functionBody, jsonText(argument));
+
+    struct Pending {
+        bool done = false;
+        QVariant result;
+        QPointer<QEventLoop> loop;
+    };
+    auto pending = std::make_shared<Pending>();
+    QEventLoop loop;
+    pending->loop = &loop;
+
+    m_page->runJavaScript(source, QWebEngineScript::ApplicationWorld, [pending](const QVariant &result) {
+        pending->done = true;
+        pending->result = result;
+        if (pending->loop)
+            pending->loop->quit();
+    });
+    if (!pending->done) {
+        QTimer::singleShot(kScriptTimeoutMs, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    pending->loop = nullptr;
+
+    if (!pending->done || pending->result.typeId() != QMetaType::QString)
+        return std::nullopt;
+    const QJsonDocument doc = QJsonDocument::fromJson(pending->result.toString().toUtf8());
+    if (!doc.isArray() || doc.array().size() != 1)
+        return std::nullopt;
+    return doc.array().at(0);
+}
+
+FormSnapshot Browser::snapshotForm(const QString &frameName, const QString &formName)
+{
+    FormSnapshot snapshot;
+    const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString body = QString::fromUtf8(kReachForm) + QStringLiteral(R"JS(
+const reached = tallyraReachForm(arg.frame, arg.form);
+if (reached.status !== 'Ok')
+    return { status: reached.status };
+if (!window.tallyraForms)
+    window.tallyraForms = new WeakMap();
+window.tallyraForms.set(reached.form, arg.token);
+const elements = [];
+const all = reached.form.elements;
+for (let i = 0; i < all.length; ++i) {
+    const e = all[i];
+    const name = typeof e.name === 'string' ? e.name : '';
+    const value = ('value' in e && e.value !== null && e.value !== undefined) ? String(e.value) : '';
+    elements.push([name, value]);
+}
+return { status: 'Ok', elements: elements };
+)JS");
+    const auto result = evaluate(body, QJsonObject{{QStringLiteral("frame"), frameName},
+                                                   {QStringLiteral("form"), formName},
+                                                   {QStringLiteral("token"), token}});
+    if (!result || !result->isObject())
+        return snapshot;
+    const QJsonObject object = result->toObject();
+    snapshot.status = statusFromText(object.value(QStringLiteral("status")).toString());
+    if (!snapshot.ok())
+        return snapshot;
+    snapshot.token = token;
+    const QJsonArray elements = object.value(QStringLiteral("elements")).toArray();
+    snapshot.elements.reserve(elements.size());
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+        const QJsonArray pair = elements.at(i).toArray();
+        snapshot.elements.push_back({static_cast<int>(i), pair.at(0).toString(), pair.at(1).toString()});
+    }
+    return snapshot;
+}
+
+WriteReport Browser::writeForm(const QString &frameName, const QString &formName,
+                               const FormSnapshot &snapshot, const QVector<FieldWrite> &writes)
+{
+    WriteReport report;
+    if (!snapshot.ok())
+        return report;
+
+    QJsonArray list;
+    for (const FieldWrite &w : writes) {
+        list.append(QJsonArray{w.index, w.name,
+                               w.target == FieldWrite::Target::Value ? QStringLiteral("value")
+                                                                      : QStringLiteral("background"),
+                               w.text});
+    }
+    const QString body = QString::fromUtf8(kReachForm) + QStringLiteral(R"JS(
+const reached = tallyraReachForm(arg.frame, arg.form);
+if (reached.status !== 'Ok' || !window.tallyraForms || window.tallyraForms.get(reached.form) !== arg.token)
+    return { sameForm: false };
+const all = reached.form.elements;
+const failed = [];
+arg.writes.forEach(function (w, position) {
+    const e = all[w[0]];
+    if (!e || e.name !== w[1]) { failed.push(position); return; }
+    try {
+        if (w[2] === 'value') e.value = w[3];
+        else e.style.backgroundColor = w[3];
+    } catch (err) { failed.push(position); }
+});
+return { sameForm: true, failed: failed };
+)JS");
+    const auto result = evaluate(body, QJsonObject{{QStringLiteral("frame"), frameName},
+                                                   {QStringLiteral("form"), formName},
+                                                   {QStringLiteral("token"), snapshot.token},
+                                                   {QStringLiteral("writes"), list}});
+    if (!result || !result->isObject()) {
+        // No answer: we cannot tell what was written, so count every write as failed.
+        for (int i = 0; i < writes.size(); ++i)
+            report.failedWrites.push_back(i);
+        report.sameForm = false;
+        return report;
+    }
+    const QJsonObject object = result->toObject();
+    report.sameForm = object.value(QStringLiteral("sameForm")).toBool();
+    if (!report.sameForm)
+        return report;
+    for (const QJsonValue &v : object.value(QStringLiteral("failed")).toArray())
+        report.failedWrites.push_back(v.toInt());
+    return report;
+}
+
+} // namespace tallyra

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QJsonValue>
+#include <QString>
+#include <QVector>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <optional>
+
+class QWebEngineProfile;
+
+namespace tallyra {
+
+// One element of a form as the page held it when it was read.
+struct FormElement {
+    int index = 0;
+    QString name;
+    QString value;
+};
+
+// A whole form read in one script call, or the link of the chain
+// top document -> frame -> document -> form that could not be reached.
+struct FormSnapshot {
+    enum class Status {
+        Ok,
+        NoDocument,        // the browser holds no HTML document
+        NoFrame,           // no frame of that name
+        FrameInaccessible, // another origin, or no document in the frame
+        NoForm,            // no form of that name in the frame's document
+        ScriptFailed,      // the engine gave no answer (page gone, time limit)
+    };
+
+    Status status = Status::ScriptFailed;
+    QString token; // marks the form object read; a reloaded page lacks it
+    QVector<FormElement> elements;
+
+    bool ok() const { return status == Status::Ok; }
+};
+
+// One property to set on a form element read by a snapshot. The element must
+// still bear `name` at `index`, or the write is refused.
+struct FieldWrite {
+    enum class Target { Value, BackgroundColor };
+    int index = 0;
+    QString name;
+    Target target = Target::Value;
+    QString text;
+};
+
+struct WriteReport {
+    bool sameForm = false;     // false: nothing was written
+    QVector<int> failedWrites; // positions in the write list that were refused
+    bool ok() const { return sameForm && failedWrites.isEmpty(); }
+};
+
+// The page: replaces window.close in every frame with a report to Tallyra,
+// because the engine ignores most script close requests on its own.
+class BrowserPage : public QWebEnginePage {
+    Q_OBJECT
+public:
+    BrowserPage(QWebEngineProfile *profile, QObject *parent);
+
+signals:
+    void scriptCloseRequested();
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
+                                  int lineNumber, const QString &sourceId) override;
+
+private:
+    QString m_closeToken;
+};
+
+// The embedded browser: navigation, the two events the main window handles,
+// and access to the page's forms through Tallyra's isolated script world.
+class Browser : public QWebEngineView {
+    Q_OBJECT
+public:
+    explicit Browser(bool persistentProfile, QWidget *parent = nullptr);
+
+    void Navigate(const QString &address);
+    void GoBack();
+    void GoForward();
+    void Stop();
+    void Refresh();
+    // Covers the rectangle; a negative size is refused and changes nothing.
+    bool Move(const QRect &rect);
+
+    // Runs `(function (arg) { body })(arg)` in the isolated world and waits
+    // for its result without taking user input. The body returns a value
+    // that JSON can carry. Nothing comes back when the engine does not
+    // answer within the time limit.
+    std::optional<QJsonValue> evaluate(const QString &functionBody, const QJsonValue &argument);
+
+    FormSnapshot snapshotForm(const QString &frameName, const QString &formName);
+    WriteReport writeForm(const QString &frameName, const QString &formName,
+                          const FormSnapshot &snapshot, const QVector<FieldWrite> &writes);
+
+    static constexpr int kScriptTimeoutMs = 15000;
+
+signals:
+    void WindowClosing();
+    void NavigateError(const QString &url);
+
+private:
+    BrowserPage *m_page = nullptr;
+};
+
+} // namespace tallyra

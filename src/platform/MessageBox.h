@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace tallyra {
+
+// Every message box of the application goes through here, so that tests can
+// read what would be shown and give the answer instead of a person.
+class MessageBox {
+public:
+    struct Request {
+        QString text;
+        QString title;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+    };
+    using Handler = std::function<QMessageBox::StandardButton(const Request &)>;
+
+    // A box without a title carries the application title.
+    static QMessageBox::StandardButton show(QWidget *parent, const QString &text, const QString &title,
+                                            QMessageBox::StandardButtons buttons,
+                                            QMessageBox::StandardButton defaultButton,
+                                            QMessageBox::Icon icon);
+
+    // Replaces the real dialog (tests); an empty handler restores it.
+    static void setHandler(Handler handler);
+};
+
+} // namespace tallyra

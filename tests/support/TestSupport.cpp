@@ -1,0 +1,180 @@
+#include "support/TestSupport.h"
+
+#include "platform/Browser.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTimer>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineScript>
+
+#include <unistd.h>
+
+namespace tallyra::test {
+
+void prepareWebEngine()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (::geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+                "--disable-gpu --disable-background-networking --disable-component-update "
+                "--no-first-run --disable-sync");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QString runtime = QDir::tempPath() + QStringLiteral("/tallyra-runtime-") + QString::number(::geteuid());
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    }
+}
+
+DemoSiteProcess::~DemoSiteProcess()
+{
+    if (m_process) {
+        m_process->kill();
+        m_process->waitForFinished(5000);
+    }
+}
+
+bool DemoSiteProcess::start(const QString &fixturesFolder)
+{
+    m_process = std::make_unique<QProcess>();
+    QStringList args{QStringLiteral("--port"), QStringLiteral("0")};
+    if (!fixturesFolder.isEmpty())
+        args << QStringLiteral("--fixtures") << fixturesFolder;
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    m_process->start(QStringLiteral(TALLYRA_BIN_DIR "/tallyra-demo-site"), args);
+    if (!m_process->waitForStarted(10000))
+        return false;
+    while (!m_process->canReadLine()) {
+        if (!m_process->waitForReadyRead(10000))
+            return false;
+    }
+    bool ok = false;
+    m_port = m_process->readLine().trimmed().toInt(&ok);
+    return ok && m_port > 0;
+}
+
+QString DemoSiteProcess::server() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+
+QString DemoSiteProcess::url(const QString &path) const { return QStringLiteral("http://") + server() + path; }
+
+int closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const int port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+QString copyFixtures(const QTemporaryDir &into)
+{
+    const QString source = QStringLiteral(TALLYRA_TEST_FIXTURES "/pages");
+    const QString target = into.path() + QStringLiteral("/pages");
+    QDirIterator it(source, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString copy = target + file.mid(source.size());
+        QDir().mkpath(QFileInfo(copy).path());
+        QFile::copy(file, copy);
+    }
+    QDir().mkpath(target);
+    return target;
+}
+
+MessageBoxScript::MessageBoxScript()
+{
+    MessageBox::setHandler([this](const MessageBox::Request &request) {
+        m_shown.push_back(request);
+        if (m_answers.isEmpty())
+            return QMessageBox::NoButton;
+        return m_answers.takeFirst();
+    });
+}
+
+MessageBoxScript::~MessageBoxScript() { MessageBox::setHandler({}); }
+
+TestEnvironment::TestEnvironment(const QString &server)
+{
+    env = AppEnvironment::compiledIn();
+    env.portalServer = server;
+    env.tisServer = server;
+    env.helpServer = server;
+    env.schoolServer = server;
+    env.applicationFolder = QStringLiteral(TALLYRA_BIN_DIR);
+    env.settingsFolder = settingsDir.path();
+    env.reportPath = homeDir.path() + QStringLiteral("/toExcelLog.txt");
+    env.persistentBrowserProfile = false;
+    env.endApplication = [this] { ++endRequests; };
+}
+
+TestEnvironment::~TestEnvironment() { AppEnvironment::setCurrent(AppEnvironment::compiledIn()); }
+
+bool waitForUrl(Browser *browser, const QUrl &url, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    bool loaded = false;
+    auto connection = QObject::connect(browser->page(), &QWebEnginePage::loadingChanged,
+                                       [&](const QWebEngineLoadingInfo &info) {
+                                           if (info.url() == url && info.status() != QWebEngineLoadingInfo::LoadStartedStatus)
+                                               loaded = true;
+                                       });
+    while (!loaded && timer.elapsed() < timeoutMs) {
+        if (browser->url() == url && !browser->page()->isLoading())
+            loaded = true;
+        else
+            QTest::qWait(20);
+    }
+    QObject::disconnect(connection);
+    return loaded;
+}
+
+bool navigateAndWait(Browser *browser, const QUrl &url, int timeoutMs)
+{
+    QSignalSpy spy(browser->page(), &QWebEnginePage::loadFinished);
+    browser->Navigate(url.toString());
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (!spy.isEmpty() && browser->url() == url && !browser->page()->isLoading())
+            return spy.last().first().toBool();
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+bool waitForLoad(Browser *browser, int timeoutMs)
+{
+    QSignalSpy spy(browser->page(), &QWebEnginePage::loadFinished);
+    if (!spy.wait(timeoutMs))
+        return false;
+    return spy.first().first().toBool();
+}
+
+QVariant runInPage(Browser *browser, const QString &script, int timeoutMs)
+{
+    struct Answer {
+        QVariant value;
+        bool done = false;
+    };
+    auto answer = std::make_shared<Answer>();
+    browser->page()->runJavaScript(script, QWebEngineScript::MainWorld, [answer](const QVariant &v) {
+        answer->value = v;
+        answer->done = true;
+    });
+    QElapsedTimer timer;
+    timer.start();
+    while (!answer->done && timer.elapsed() < timeoutMs)
+        QTest::qWait(10);
+    return answer->value;
+}
+
+} // namespace tallyra::test
