@@ -4,6 +4,9 @@
 #include "app/AppIcon.h"
 #include "app/AppInfo.h"
 #include "app/Settings.h"
+#include "dialogs/AboutDialog.h"
+#include "dialogs/OptionsDialog.h"
+#include "page/GradePage.h"
 #include "platform/Browser.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
@@ -178,11 +181,57 @@ void MainWindow::cmdhome_Click()
 void MainWindow::cmdstop_Click() { m_browser->Stop(); }
 void MainWindow::cmdrefresh_Click() { m_browser->Refresh(); }
 
-void MainWindow::Command1_Click() {}
-void MainWindow::Command2_Click() {}
-void MainWindow::Command3_Click() {}
+bool MainWindow::IsGradePage() { return GradePage::IsGradePage(m_browser); }
+
+bool MainWindow::markColor() { return GradePage::markColor(m_browser); }
+
+void MainWindow::refuseNotAGradePage()
+{
+    MessageBox::show(this, QStringLiteral("無法找到相關欄位，請檢查是否在正確的成績輸入視窗!"), QStringLiteral("操作錯誤"),
+                     QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+}
+
+void MainWindow::Command1_Click()
+{
+    if (!IsGradePage()) {
+        refuseNotAGradePage();
+        return;
+    }
+}
+
+void MainWindow::Command2_Click()
+{
+    if (!IsGradePage()) {
+        refuseNotAGradePage();
+        return;
+    }
+    auto *button = findChild<QPushButton *>(QStringLiteral("Command2"));
+    button->setEnabled(false);
+    const bool coloured = markColor();
+    button->setEnabled(true);
+    if (!coloured) {
+        MessageBox::show(this,
+                         QStringLiteral("無法更新醒目標示：成績輸入網頁已經變更或無法讀取（或學生超過 254 位），"
+                                        "請重新開啟成績輸入畫面後再試一次!"),
+                         QStringLiteral("操作錯誤"), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+    }
+}
+
+void MainWindow::Command3_Click()
+{
+    OptionsDialog dialog(this);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.exec();
+}
+
 void MainWindow::Mopt_Click() { Command3_Click(); }
-void MainWindow::mnuAbout_Click() {}
+
+void MainWindow::mnuAbout_Click()
+{
+    AboutDialog dialog(this);
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.exec();
+}
 
 void MainWindow::Mweb_Click()
 {

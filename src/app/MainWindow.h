@@ -23,6 +23,8 @@ public:
 
     void LoadSettings();
     void SaveSettings();
+    bool IsGradePage();
+    bool markColor();
 
     static QString designCaption();
 
@@ -51,6 +53,7 @@ private:
     void Form_Resize();
     void Form_QueryUnload();
 
+    void refuseNotAGradePage();
     QPushButton *addButton(const char *name, const QString &caption, int left, int width);
     void buildMenus();
 

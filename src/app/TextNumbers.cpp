@@ -1,0 +1,206 @@
+#include "app/TextNumbers.h"
+
+#include <QLocale>
+
+#include <cmath>
+#include <charconv>
+#include <limits>
+
+namespace tallyra::TextNumbers {
+
+namespace {
+
+bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+int digitValue(QChar c, int base)
+{
+    int v = -1;
+    if (isDigit(c))
+        v = c.unicode() - '0';
+    else if (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
+        v = c.unicode() - 'a' + 10;
+    else if (c >= QLatin1Char('A') && c <= QLatin1Char('F'))
+        v = c.unicode() - 'A' + 10;
+    return v >= 0 && v < base ? v : -1;
+}
+
+int radixOfPrefix(QStringView s)
+{
+    if (s.size() < 2 || s[0] != QLatin1Char('&'))
+        return 0;
+    const QChar p = s[1].toUpper();
+    return p == QLatin1Char('H') ? 16 : p == QLatin1Char('O') ? 8 : 0;
+}
+
+double radixValue(QStringView digits, int base)
+{
+    double value = 0;
+    for (const QChar c : digits) {
+        const int d = digitValue(c, base);
+        if (d < 0)
+            break;
+        value = value * base + d;
+    }
+    return value;
+}
+
+bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+
+} // namespace
+
+double leadingValue(QStringView text)
+{
+    QString s;
+    s.reserve(text.size());
+    for (const QChar c : text)
+        if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\n'))
+            s.append(c);
+
+    if (const int base = radixOfPrefix(s))
+        return radixValue(QStringView(s).mid(2), base);
+
+    // Collect the part that fits into plain C syntax, then let the C locale convert it.
+    QByteArray number;
+    qsizetype i = 0;
+    if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')))
+        number += char(s[i++].unicode());
+    bool digits = false;
+    bool period = false;
+    for (; i < s.size(); ++i) {
+        if (isDigit(s[i])) {
+            digits = true;
+            number += char(s[i].unicode());
+        } else if (s[i] == QLatin1Char('.') && !period) {
+            period = true;
+            number += '.';
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return 0;
+    if (i < s.size() && QStringLiteral("EeDd").contains(s[i])) {
+        qsizetype j = i + 1;
+        QByteArray exponent = "e";
+        if (j < s.size() && (s[j] == QLatin1Char('+') || s[j] == QLatin1Char('-')))
+            exponent += char(s[j++].unicode());
+        bool expDigits = false;
+        for (; j < s.size() && isDigit(s[j]); ++j) {
+            expDigits = true;
+            exponent += char(s[j].unicode());
+        }
+        if (expDigits)
+            number += exponent;
+    }
+    // from_chars ignores the process locale; it takes no leading '+'.
+    const bool negative = number.startsWith('-');
+    const char *first = number.constData() + ((negative || number.startsWith('+')) ? 1 : 0);
+    const char *last = number.constData() + number.size();
+    double value = 0;
+    const auto [ptr, error] = std::from_chars(first, last, value);
+    if (error == std::errc::result_out_of_range) {
+        const bool tiny = number.contains("e-");
+        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    }
+    return negative ? -value : value;
+}
+
+bool isNumeric(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    const QStringView s = text.mid(begin, end - begin);
+    if (s.isEmpty())
+        return false;
+
+    if (const int base = radixOfPrefix(s)) {
+        if (s.size() == 2)
+            return false;
+        for (const QChar c : s.mid(2))
+            if (digitValue(c, base) < 0)
+                return false;
+        return true;
+    }
+
+    qsizetype i = 0;
+    const auto skipCurrency = [&] {
+        if (s.mid(i).startsWith(QLatin1String("NT$")))
+            i += 3;
+        else if (i < s.size() && s[i] == QLatin1Char('$'))
+            ++i;
+        else
+            return false;
+        return true;
+    };
+    const bool currencyFirst = skipCurrency();
+    if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')))
+        ++i;
+    if (!currencyFirst)
+        skipCurrency();
+
+    // Integer part: digits, with separators only between complete groups of three.
+    int digits = 0;
+    int groupDigits = 0;
+    bool grouped = false;
+    for (; i < s.size(); ++i) {
+        if (isDigit(s[i])) {
+            ++digits;
+            ++groupDigits;
+        } else if (s[i] == QLatin1Char(',')) {
+            if (groupDigits == 0 || (grouped && groupDigits != 3) || (!grouped && groupDigits > 3))
+                return false;
+            grouped = true;
+            groupDigits = 0;
+        } else {
+            break;
+        }
+    }
+    if (grouped && groupDigits != 3)
+        return false;
+
+    if (i < s.size() && s[i] == QLatin1Char('.')) {
+        ++i;
+        for (; i < s.size() && isDigit(s[i]); ++i)
+            ++digits;
+    }
+    if (digits == 0)
+        return false;
+
+    if (i < s.size() && QStringLiteral("EeDd").contains(s[i])) {
+        ++i;
+        if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')))
+            ++i;
+        int expDigits = 0;
+        for (; i < s.size() && isDigit(s[i]); ++i)
+            ++expDigits;
+        if (expDigits == 0)
+            return false;
+    }
+    return i == s.size();
+}
+
+double roundHalfEven(double value)
+{
+    if (!std::isfinite(value))
+        return value;
+    const double lower = std::floor(value);
+    const double fraction = value - lower;
+    if (fraction < 0.5)
+        return lower;
+    if (fraction > 0.5)
+        return lower + 1;
+    return std::fmod(lower, 2.0) == 0 ? lower : lower + 1;
+}
+
+QString decimalText(double value)
+{
+    if (value == 0)
+        return QStringLiteral("0"); // also for -0
+    return QLocale::c().toString(value, 'g', 15);
+}
+
+} // namespace tallyra::TextNumbers

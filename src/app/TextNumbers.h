@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+namespace tallyra::TextNumbers {
+
+// The number that a text's leading characters spell, 0 when they spell none.
+// Blanks, tabs and line feeds are skipped wherever they stand; then a sign,
+// digits with at most one period, an optional E or D exponent; or &H / &O
+// followed by hexadecimal / octal digits. Reading stops at the first
+// character that does not fit ("55分" is 55). Too large a value gives an
+// infinity of its sign.
+double leadingValue(QStringView text);
+
+// True when the whole text, blanks around it ignored, is a number: sign,
+// digits (thousands separators only between groups of three), decimal
+// point with digits, exponent, "$" or "NT$" in front; or &H / &O digits.
+// An empty or blank text is not numeric.
+bool isNumeric(QStringView text);
+
+// Nearest whole number; a tie goes to the even neighbour (2.5 -> 2, 3.5 -> 4).
+double roundHalfEven(double value);
+
+// Decimal text without trailing zeros, at most 15 significant digits
+// (49, 49.5, 0.333333333333333).
+QString decimalText(double value);
+
+} // namespace tallyra::TextNumbers

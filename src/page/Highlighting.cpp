@@ -1,0 +1,56 @@
+#include "page/Highlighting.h"
+
+#include "app/TextNumbers.h"
+#include "page/GradeForm.h"
+
+namespace tallyra::Highlighting {
+
+qint32 bandColour(double value, const Settings &settings)
+{
+    if (value >= kPassMark)
+        return kWhite;
+    if (value >= settings.Threshold1)
+        return settings.MarkColor1;
+    if (value >= settings.Threshold2)
+        return settings.MarkColor2;
+    return settings.MarkColor3;
+}
+
+QString ColorToHtml(qint32 colour)
+{
+    QString h = QString::number(static_cast<quint32>(colour), 16).toUpper();
+    if (h.size() < 6)
+        h = h.rightJustified(6, QLatin1Char('0'));
+    return QLatin1Char('#') + h.right(2) + h.mid(2, 2) + h.left(2);
+}
+
+std::optional<QVector<FieldWrite>> plan(const FormSnapshot &snapshot, const Settings &settings)
+{
+    const auto form = GradeForm::collect(snapshot.elements);
+    if (!form)
+        return std::nullopt;
+
+    QVector<FieldWrite> writes;
+    const auto colour = [&](const FormElement &e) {
+        const double value = TextNumbers::leadingValue(e.value);
+        writes.push_back({e.index, e.name, FieldWrite::Target::BackgroundColor,
+                          ColorToHtml(bandColour(value, settings))});
+    };
+
+    const int students = static_cast<int>(form->studentIds().size());
+    for (int k = 1; k <= students; ++k) {
+        const QString target = form->scoreFieldName(k);
+        for (const FormElement &e : snapshot.elements) {
+            if (e.name != target)
+                continue;
+            colour(e);
+            if (form->layout() == GradeForm::Layout::PerStudent)
+                break;
+        }
+        if (form->layout() == GradeForm::Layout::SharedName)
+            break;
+    }
+    return writes;
+}
+
+} // namespace tallyra::Highlighting

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "platform/Browser.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace tallyra {
+
+namespace Highlighting {
+
+constexpr int kPassMark = 60;
+constexpr qint32 kWhite = 16777215;
+
+// The colour (0x00BBGGRR) of a field whose leading-number value is `value`.
+qint32 bandColour(double value, const Settings &settings);
+
+// 0x00BBGGRR -> "#RRGGBB", by character positions of the hexadecimal text.
+QString ColorToHtml(qint32 colour);
+
+// Every colour the run writes, decided before anything is written: per
+// student a fresh scan for the first field of its name, or one scan over
+// every shared-name field. Nothing when the student-ID list overflows.
+std::optional<QVector<FieldWrite>> plan(const FormSnapshot &snapshot, const Settings &settings);
+
+} // namespace Highlighting
+
+} // namespace tallyra
