@@ -76,9 +76,12 @@ AboutDialog::AboutDialog(QWidget *parent)
     setTextColour(contact, QColor(0x00, 0x00, 0xFF));
     contact->setCursor(Qt::PointingHandCursor);
     contact->onClick = [this] { Label2_Click(kContactIndex); };
-    // As wide as the address needs, never narrower than designed.
+    // As wide as the address needs, never narrower than designed; a long
+    // address moves left rather than being cut off at the window's edge.
     const QRect designed = twipsRect(1440, 2520, 2265, 285);
-    contact->setGeometry(designed.x(), designed.y(), std::max(designed.width(), contact->sizeHint().width()),
+    const int margin = twipsToPixels(120);
+    const int contactWidth = std::min(std::max(designed.width(), contact->sizeHint().width()), width() - 2 * margin);
+    contact->setGeometry(std::min(designed.x(), width() - margin - contactWidth), designed.y(), contactWidth,
                          designed.height());
 
     auto *description = new QLabel(

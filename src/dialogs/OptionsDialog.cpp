@@ -80,6 +80,14 @@ OptionsDialog::OptionsDialog(QWidget *parent)
     m_chkAutoClose = place(new QCheckBox(QStringLiteral("輸入成功時，自動關閉成績冊"), frame2), "chkAutoClose", 360,
                            480, 4575, 255);
 
+    // Captions on the border line, as the design's frames draw them, so that
+    // the first row of each frame clears the border.
+    for (QGroupBox *frame : {frame1, frame2}) {
+        frame->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px; }"
+            "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px; }"));
+    }
+
     m_command2 = place(new QPushButton(QStringLiteral("確定"), this), "Command2", 3120, 3480, 975, 375);
     m_command1 = place(new QPushButton(QStringLiteral("取消"), this), "Command1", 4200, 3480, 975, 375);
     for (QPushButton *button : {m_command2, m_command1}) {
