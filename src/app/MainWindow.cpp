@@ -6,6 +6,7 @@
 #include "app/Settings.h"
 #include "dialogs/AboutDialog.h"
 #include "dialogs/OptionsDialog.h"
+#include "import/ImportWizard.h"
 #include "page/GradePage.h"
 #include "platform/Browser.h"
 #include "platform/Fonts.h"
@@ -197,6 +198,9 @@ void MainWindow::Command1_Click()
         refuseNotAGradePage();
         return;
     }
+    ImportWizard wizard(this);
+    wizard.setWindowModality(Qt::WindowModal);
+    wizard.exec();
 }
 
 void MainWindow::Command2_Click()

@@ -1,0 +1,42 @@
+// Reads a workbook with Tallyra's embedded reader and touches every cell's
+// text form, as a transfer would. With --dump it prints the cells.
+//   tallyra-read-workbook FILE [--dump]
+#include "platform/workbook/Workbook.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2)
+        return 2;
+    const bool dump = args.contains(QStringLiteral("--dump"));
+    const auto workbook = tallyra::WorkbookReader::read(args[1]);
+    QTextStream out(stdout);
+    if (!workbook) {
+        out << "cannot read\n";
+        return 1;
+    }
+    qsizetype cells = 0;
+    qsizetype characters = 0;
+    for (const auto &sheet : workbook->sheets) {
+        if (dump)
+            out << "sheet " << sheet.name << " rows " << sheet.rowCount() << " columns " << sheet.columnCount << "\n";
+        for (int r = 0; r < sheet.rowCount(); ++r) {
+            for (int c = 0; c < sheet.columnCount; ++c) {
+                const tallyra::CellValue *v = sheet.at(r, c);
+                if (!v || v->isEmpty())
+                    continue;
+                ++cells;
+                const QString text = v->textForm();
+                characters += text.size();
+                if (dump)
+                    out << "  " << r + 1 << "," << c + 1 << " kind " << int(v->kind) << " [" << text << "]\n";
+            }
+        }
+    }
+    out << "sheets " << workbook->sheets.size() << " cells " << cells << " characters " << characters << "\n";
+    return 0;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "import/WorkbookSession.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QStatusBar;
+
+namespace tallyra {
+
+// "輸入成績" (Form5): the five steps from choosing the gradebook to the
+// transfer. The steps show only in which controls are visible.
+class ImportWizard : public QDialog {
+    Q_OBJECT
+public:
+    explicit ImportWizard(QWidget *parent = nullptr);
+
+    void ShowStep(int step);
+
+    // The wizard variables.
+    quint8 SheetIndex() const { return m_sheetIndex; }
+    QString IdColumn() const { return m_idColumn; }
+    quint8 ScoreColumn() const { return m_scoreColumn; }
+    const std::shared_ptr<Spreadsheet> &ExcelApp() const { return m_session.ExcelApp(); }
+
+    static QString sheetPrompt() { return QStringLiteral("請選擇合適的班級(頁面)"); }
+
+public slots:
+    void Combo1_Click();
+    void Combo2_Click();
+    void Combo3_Click();
+    void Command1_Click();
+    void Command3_Click();
+    void Command5_Click();
+
+    void reject() override; // the close box and Esc cancel like "取消"
+
+private:
+    void Form_Load();
+    void wireList(QComboBox *list, void (ImportWizard::*handler)());
+    void updateCommand5();
+
+    QLabel *m_label1 = nullptr;
+    QPushButton *m_command3 = nullptr;
+    QLabel *m_label2[3] = {};
+    QComboBox *m_combo1 = nullptr;
+    QComboBox *m_combo2 = nullptr;
+    QComboBox *m_combo3 = nullptr;
+    QPushButton *m_command1 = nullptr;
+    QPushButton *m_command5 = nullptr;
+    QStatusBar *m_status = nullptr;
+
+    WorkbookSession m_session;
+    quint8 m_sheetIndex = 0;
+    QString m_idColumn;
+    quint8 m_scoreColumn = 0;
+
+    // "輸入成績" shows when both columns are chosen (step 5 reached and the
+    // score list not reset since) and the chosen sheet is the one to read.
+    bool m_columnsChosen = false;
+    bool m_sheetCurrent = false;
+    bool m_closed = false;
+};
+
+} // namespace tallyra

@@ -1,0 +1,29 @@
+#include "import/WorkbookSession.h"
+
+namespace tallyra {
+
+QString WorkbookSession::folderOf(const QString &fileName)
+{
+    const qsizetype slash = fileName.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : fileName.left(slash + 1);
+}
+
+QStringList WorkbookSession::open(const QString &fileName, bool readOnly)
+{
+    m_app.reset();
+    m_app = Spreadsheet::start();
+    QStringList names;
+    if (!m_app)
+        return names;
+    m_app->setVisible(true);
+    m_app->open(fileName, readOnly);
+    m_app->activateWorkbook(1);
+    const int count = m_app->sheetCount().value_or(0);
+    for (int i = 1; i <= count; ++i)
+        names << m_app->sheetName(i).value_or(QString());
+    return names;
+}
+
+bool WorkbookSession::activateSheet(int number) { return m_app && m_app->activateSheet(number); }
+
+} // namespace tallyra

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/Spreadsheet.h"
+
+#include <QStringList>
+
+#include <memory>
+
+namespace tallyra {
+
+// The wizard's hold on the gradebook: the spreadsheet instance started by
+// the last file choice. Failures are skipped, never reported.
+class WorkbookSession {
+public:
+    // The folder of a chosen file with its trailing "/", or "" without one.
+    static QString folderOf(const QString &fileName);
+
+    // Starts a new instance (an earlier one keeps running), shows it, opens
+    // the file and returns the names of its sheets in workbook order; an
+    // empty list when the instance or the file could not be opened.
+    QStringList open(const QString &fileName, bool readOnly);
+
+    // Makes sheet `number` (from 1) the active sheet of the active workbook.
+    bool activateSheet(int number);
+
+    // Drops the reference; the instance and its workbook stay open.
+    void release() { m_app.reset(); }
+
+    const std::shared_ptr<Spreadsheet> &ExcelApp() const { return m_app; }
+
+private:
+    std::shared_ptr<Spreadsheet> m_app;
+};
+
+} // namespace tallyra

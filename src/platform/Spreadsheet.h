@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace tallyra {
+
+// One cell's value as the spreadsheet holds it.
+struct CellValue {
+    enum class Kind : quint8 { Empty, Number, Text, Boolean, Error };
+
+    Kind kind = Kind::Empty;
+    double number = 0; // Number; Boolean as 1 or 0
+    QString text;      // Text; Error as its code ("#DIV/0!")
+
+    static CellValue ofNumber(double value) { return {Kind::Number, value, {}}; }
+    static CellValue ofText(QString value) { return {Kind::Text, 0, std::move(value)}; }
+    static CellValue ofBoolean(bool value) { return {Kind::Boolean, value ? 1.0 : 0.0, {}}; }
+    static CellValue ofError(QString code) { return {Kind::Error, 0, std::move(code)}; }
+
+    bool isEmpty() const { return kind == Kind::Empty; }
+
+    // The text a spreadsheet shows for the value: numbers with "." and at most
+    // 15 significant digits (77.5, 100, 0.333333333333333), texts as stored,
+    // errors as their code, TRUE / FALSE.
+    QString textForm() const;
+
+    friend bool operator==(const CellValue &, const CellValue &) = default;
+};
+
+// One running instance of the spreadsheet application, with the calls the
+// workbook session and the transfer make. Rows and columns count from 1.
+// A call that fails says so; none throws.
+class Spreadsheet {
+public:
+    virtual ~Spreadsheet() = default;
+
+    virtual bool setVisible(bool visible) = 0;
+    virtual bool open(const QString &path, bool readOnly) = 0;
+    virtual bool activateWorkbook(int number) = 0;
+    virtual std::optional<int> sheetCount() const = 0;
+    virtual std::optional<QString> sheetName(int number) const = 0;
+    virtual bool activateSheet(int number) = 0;
+
+    // Every row of the active sheet whose cell in `column` holds `text` as
+    // its whole text form, blanks around it and letter case ignored, over
+    // every used row from row 1 on.
+    virtual std::optional<QVector<int>> findInColumn(int column, const QString &text) const = 0;
+
+    virtual std::optional<CellValue> cell(int row, int column) const = 0;
+
+    virtual bool closeActiveWorkbook() = 0; // without saving
+    virtual bool quit() = 0;
+
+    // A new instance, never one already running. The instance keeps itself
+    // alive (its window stays open) until it quits, whoever else drops it.
+    static std::shared_ptr<Spreadsheet> start();
+
+    using Factory = std::function<std::shared_ptr<Spreadsheet>()>;
+    // Replaces the implementation (tests); an empty factory restores it.
+    static void setFactory(Factory factory);
+};
+
+} // namespace tallyra

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/Spreadsheet.h"
+#include "platform/workbook/Workbook.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+#include <vector>
+
+namespace tallyra {
+
+class WorkbookWindow;
+
+// The spreadsheet application played by Tallyra itself: it reads each file
+// into memory and shows it, read-only, in a window of its own. The instance
+// lives until it quits or its window is closed, like a separate program.
+class EmbeddedSpreadsheet : public QObject,
+                            public Spreadsheet,
+                            public std::enable_shared_from_this<EmbeddedSpreadsheet> {
+    Q_OBJECT
+public:
+    static std::shared_ptr<Spreadsheet> start();
+    ~EmbeddedSpreadsheet() override;
+
+    bool setVisible(bool visible) override;
+    bool open(const QString &path, bool readOnly) override;
+    bool activateWorkbook(int number) override;
+    std::optional<int> sheetCount() const override;
+    std::optional<QString> sheetName(int number) const override;
+    bool activateSheet(int number) override;
+    std::optional<QVector<int>> findInColumn(int column, const QString &text) const override;
+    std::optional<CellValue> cell(int row, int column) const override;
+    bool closeActiveWorkbook() override;
+    bool quit() override;
+
+    bool isRunning() const { return m_running; }
+    bool isReadOnly() const; // of the active workbook
+    WorkbookWindow *window() const;
+
+    // Instances that have not quit, oldest first.
+    static std::vector<std::shared_ptr<EmbeddedSpreadsheet>> running();
+
+private:
+    EmbeddedSpreadsheet() = default;
+
+    struct OpenWorkbook {
+        QString path;
+        bool readOnly = true;
+        std::shared_ptr<const Workbook> workbook;
+        int activeSheet = 0; // 0-based
+    };
+
+    const OpenWorkbook *active() const;
+    const WorkbookSheet *activeSheet() const;
+    void showActive();
+    void end();
+
+    bool m_running = true;
+    std::vector<OpenWorkbook> m_workbooks;
+    int m_active = -1;
+    QPointer<WorkbookWindow> m_window;
+};
+
+} // namespace tallyra
