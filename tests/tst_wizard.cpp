@@ -1,0 +1,345 @@
+#include "support/TestSupport.h"
+
+#include "app/MainWindow.h"
+#include "app/Settings.h"
+#include "import/ImportWizard.h"
+#include "platform/FileDialog.h"
+#include "platform/workbook/EmbeddedSpreadsheet.h"
+#include "platform/workbook/WorkbookWindow.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+
+using tallyra::EmbeddedSpreadsheet;
+using tallyra::ImportWizard;
+using tallyra::Settings;
+using tallyra::WorkbookWindow;
+using namespace tallyra::test;
+
+namespace {
+
+const QString kWorkbooks = QStringLiteral(TALLYRA_TEST_FIXTURES "/workbooks");
+
+QComboBox *list(ImportWizard &w, int n) { return w.findChild<QComboBox *>(QStringLiteral("Combo%1").arg(n)); }
+QPushButton *button(ImportWizard &w, const char *name) { return w.findChild<QPushButton *>(QString::fromLatin1(name)); }
+QString status(ImportWizard &w) { return w.findChild<QStatusBar *>(QStringLiteral("StatusBar1"))->currentMessage(); }
+int stepOf(ImportWizard &w) { return status(w).mid(3, 1).toInt(); }
+
+// Chooses an entry as the teacher does: the list's own signals fire.
+void choose(ImportWizard &w, int n, int index)
+{
+    QComboBox *combo = list(w, n);
+    QVERIFY(combo->isVisible());
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+std::shared_ptr<EmbeddedSpreadsheet> newestInstance()
+{
+    const auto running = EmbeddedSpreadsheet::running();
+    return running.empty() ? nullptr : running.back();
+}
+
+} // namespace
+
+class TestWizard : public QObject {
+    Q_OBJECT
+
+    QStringList m_fileAnswers; // what the file dialog returns next, in order
+    QList<tallyra::FileDialog::Request> m_fileRequests;
+
+    void openFile(ImportWizard &w, const QString &path)
+    {
+        m_fileAnswers << path;
+        QTest::mouseClick(button(w, "Command3"), Qt::LeftButton);
+    }
+
+    // Walks to step 5 with sheet 1, IDs in A and scores in B.
+    void walkToStepFive(ImportWizard &w)
+    {
+        openFile(w, kWorkbooks + QStringLiteral("/values.xlsx"));
+        choose(w, 1, 1);
+        choose(w, 2, 1);
+        choose(w, 3, 2);
+        QCOMPARE(stepOf(w), 5);
+    }
+
+private slots:
+    void init()
+    {
+        tallyra::settings() = Settings::defaults();
+        tallyra::settings().LastFolder = QStringLiteral("/srv/grades/");
+        m_fileAnswers.clear();
+        m_fileRequests.clear();
+        tallyra::FileDialog::setHandler([this](const tallyra::FileDialog::Request &request) {
+            m_fileRequests << request;
+            return m_fileAnswers.isEmpty() ? QString() : m_fileAnswers.takeFirst();
+        });
+    }
+
+    void cleanup()
+    {
+        tallyra::FileDialog::setHandler({});
+        for (const auto &instance : EmbeddedSpreadsheet::running())
+            instance->quit();
+        QTest::qWait(0);
+    }
+
+    void opensAtStepOne()
+    {
+        ImportWizard w;
+        w.show();
+        QCOMPARE(w.objectName(), QStringLiteral("Form5"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("輸入成績"));
+        QCOMPARE(w.size(), QSize(331, 183));
+        QCOMPARE(status(w), QStringLiteral("步驟 1/5：請按下「選擇檔案」鈕來開啟成績冊"));
+        QCOMPARE(w.findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("請選擇 Excel 格式之成績冊"));
+        QCOMPARE(button(w, "Command3")->text(), QStringLiteral("選擇檔案"));
+        QCOMPARE(button(w, "Command1")->palette().color(QPalette::Button), QColor(255, 128, 128));
+        QCOMPARE(button(w, "Command5")->palette().color(QPalette::Button), QColor(0, 192, 0));
+        QVERIFY(!button(w, "Command5")->isVisible());
+        for (int n = 1; n <= 3; ++n)
+            QVERIFY(!list(w, n)->isVisible());
+        QCOMPARE(list(w, 1)->count(), 0);
+        for (int n : {2, 3}) {
+            QCOMPARE(list(w, n)->count(), 27);
+            QCOMPARE(list(w, n)->currentIndex(), -1);
+            QCOMPARE(list(w, n)->itemText(26), QStringLiteral("Z"));
+        }
+        QCOMPARE(list(w, 2)->itemText(0), QStringLiteral("請指定「學號」所在欄位"));
+        QCOMPARE(list(w, 3)->itemText(0), QStringLiteral("請指定「成績」所在欄位"));
+    }
+
+    void openingAFile()
+    {
+        ImportWizard w;
+        w.show();
+        openFile(w, kWorkbooks + QStringLiteral("/values.xlsx"));
+        QCOMPARE(m_fileRequests.size(), 1);
+        QCOMPARE(m_fileRequests[0].folder, QStringLiteral("/srv/grades/"));
+        QCOMPARE(m_fileRequests[0].filters,
+                 (QStringList{"Excel (*.xls *.xlsx *.xlsm)", "OpenDocument (*.ods)"}));
+        QCOMPARE(tallyra::settings().LastFolder, kWorkbooks + QLatin1Char('/'));
+        QCOMPARE(status(w), QStringLiteral("步驟 2/5：請選擇本次要輸入成績所在的活頁簿名稱"));
+        QComboBox *sheets = list(w, 1);
+        QVERIFY(sheets->isVisible());
+        QCOMPARE(sheets->count(), 4);
+        QCOMPARE(sheets->currentIndex(), 0);
+        QCOMPARE(sheets->itemText(0), ImportWizard::sheetPrompt());
+        QCOMPARE(sheets->itemText(3), QStringLiteral("第三頁"));
+        QCOMPARE(sheets->itemData(3).toInt(), 3);
+
+        const auto instance = newestInstance();
+        QVERIFY(instance);
+        QVERIFY(instance->isReadOnly());
+        QVERIFY(instance->window()->isVisible());
+        QCOMPARE(instance->window()->windowTitle(), QStringLiteral("values.xlsx"));
+        QCOMPARE(instance->window()->tabs()->count(), 3);
+        QCOMPARE(w.ExcelApp(), std::static_pointer_cast<tallyra::Spreadsheet>(instance));
+    }
+
+    void readOnlySettingDecides()
+    {
+        tallyra::settings().ReadOnly = 2; // only 1 means read-only
+        ImportWizard w;
+        openFile(w, kWorkbooks + QStringLiteral("/values.ods"));
+        QVERIFY(!newestInstance()->isReadOnly());
+    }
+
+    void cancelledFileDialogChangesNothing()
+    {
+        ImportWizard w;
+        w.show();
+        QTest::mouseClick(button(w, "Command3"), Qt::LeftButton);
+        QCOMPARE(m_fileRequests.size(), 1);
+        QCOMPARE(stepOf(w), 1);
+        QCOMPARE(tallyra::settings().LastFolder, QStringLiteral("/srv/grades/"));
+        QVERIFY(EmbeddedSpreadsheet::running().empty());
+    }
+
+    void unreadableFileStillGoesToStepTwo()
+    {
+        MessageBoxScript boxes;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("broken.xlsx"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a workbook");
+        f.close();
+        ImportWizard w;
+        openFile(w, path);
+        QCOMPARE(stepOf(w), 2);
+        QCOMPARE(list(w, 1)->count(), 1);
+        QVERIFY(boxes.shown().isEmpty());
+        QCOMPARE(tallyra::settings().LastFolder, dir.path() + QLatin1Char('/'));
+    }
+
+    void walkingTheSteps()
+    {
+        ImportWizard w;
+        w.show();
+        openFile(w, kWorkbooks + QStringLiteral("/values.xls"));
+        choose(w, 1, 0); // the prompt: nothing
+        QCOMPARE(stepOf(w), 2);
+        choose(w, 1, 2);
+        QCOMPARE(stepOf(w), 3);
+        QCOMPARE(w.SheetIndex(), quint8(2));
+        QCOMPARE(newestInstance()->window()->activeSheet(), 1);
+        QCOMPARE(newestInstance()->cell(1, 1)->textForm(), QStringLiteral("second"));
+        QCOMPARE(status(w), QStringLiteral("步驟 3/5：請指定學號所在的欄位名稱"));
+        choose(w, 2, 0);
+        QCOMPARE(stepOf(w), 3);
+        choose(w, 2, 3);
+        QCOMPARE(w.IdColumn(), QStringLiteral("C"));
+        QCOMPARE(status(w), QStringLiteral("步驟 4/5：請指定本次要輸入分數所在的欄位名稱"));
+        QVERIFY(!button(w, "Command5")->isVisible());
+        choose(w, 3, 3); // the ID letter: ignored
+        QCOMPARE(stepOf(w), 4);
+        choose(w, 3, 26);
+        QCOMPARE(w.ScoreColumn(), quint8(26));
+        QCOMPARE(status(w), QStringLiteral("步驟 5/5：請按下「輸入成績」鈕，開始輸入成績!!"));
+        QVERIFY(button(w, "Command5")->isVisible());
+        choose(w, 3, 0); // the prompt hides the button
+        QVERIFY(!button(w, "Command5")->isVisible());
+        QCOMPARE(stepOf(w), 5);
+    }
+
+    void backFromStepFive_data()
+    {
+        QTest::addColumn<int>("list");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<bool>("transferShown");
+        QTest::newRow("another sheet") << 1 << 3 << true;
+        QTest::newRow("another ID column") << 2 << 4 << false;
+    }
+
+    void backFromStepFive()
+    {
+        QFETCH(int, list);
+        QFETCH(int, step);
+        QFETCH(bool, transferShown);
+        ImportWizard w;
+        w.show();
+        walkToStepFive(w);
+        choose(w, list, 3);
+        QCOMPARE(stepOf(w), step);
+        QCOMPARE(button(w, "Command5")->isVisible(), transferShown);
+        QCOMPARE(w.ScoreColumn(), quint8(2));
+    }
+
+    void anotherFileHidesTheTransferUntilASheetIsChosen()
+    {
+        ImportWizard w;
+        w.show();
+        walkToStepFive(w);
+        openFile(w, kWorkbooks + QStringLiteral("/values.ods"));
+        QCOMPARE(stepOf(w), 2);
+        QVERIFY(!button(w, "Command5")->isVisible());
+        choose(w, 1, 1);
+        QCOMPARE(stepOf(w), 3);
+        QVERIFY(button(w, "Command5")->isVisible());
+        QCOMPARE(w.IdColumn(), QStringLiteral("A"));
+        QCOMPARE(EmbeddedSpreadsheet::running().size(), size_t(2)); // the first stays open
+        QVERIFY(EmbeddedSpreadsheet::running().front()->window()->isVisible());
+    }
+
+    void scoreLetterNeverTheStoredIdLetter()
+    {
+        ImportWizard w;
+        w.show();
+        walkToStepFive(w);
+        choose(w, 3, 0);
+        list(w, 2)->setCurrentIndex(0); // back on the prompt: IdColumn keeps "A"
+        QCOMPARE(w.IdColumn(), QStringLiteral("A"));
+        choose(w, 3, 1);
+        QCOMPARE(w.ScoreColumn(), quint8(2));
+        QVERIFY(!button(w, "Command5")->isVisible());
+    }
+
+    void closedGradebookWindow()
+    {
+        MessageBoxScript boxes;
+        ImportWizard w;
+        w.show();
+        walkToStepFive(w);
+        newestInstance()->window()->close(); // the teacher closes the gradebook
+        choose(w, 1, 2);
+        QCOMPARE(boxes.shown().size(), 1);
+        QCOMPARE(boxes.shown()[0].title, QStringLiteral("輸入成績"));
+        QCOMPARE(boxes.shown()[0].icon, QMessageBox::Warning);
+        QCOMPARE(stepOf(w), 2);
+        QCOMPARE(list(w, 1)->currentIndex(), 0);
+        QVERIFY(!button(w, "Command5")->isVisible());
+    }
+
+    void cancelLeavesTheGradebookOpen_data()
+    {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("取消") << false;
+        QTest::newRow("close box") << true;
+    }
+
+    void cancelLeavesTheGradebookOpen()
+    {
+        QFETCH(bool, closeBox);
+        auto *w = new ImportWizard;
+        w->show();
+        openFile(*w, kWorkbooks + QStringLiteral("/values.xlsx"));
+        std::weak_ptr<tallyra::Spreadsheet> app = w->ExcelApp();
+        if (closeBox)
+            w->close();
+        else
+            QTest::mouseClick(button(*w, "Command1"), Qt::LeftButton);
+        QVERIFY(!w->isVisible());
+        QCOMPARE(w->result(), int(QDialog::Rejected));
+        QVERIFY(!w->ExcelApp());
+        delete w;
+        QVERIFY(!app.expired());
+        QVERIFY(newestInstance()->window()->isVisible());
+    }
+
+    void mainWindowOpensTheWizardOverAGradePage()
+    {
+        DemoSiteProcess site;
+        QTemporaryDir fixtures;
+        QVERIFY(site.start(copyFixtures(fixtures)));
+        TestEnvironment t(site.server());
+        t.apply();
+        tallyra::MainWindow main;
+        main.show();
+        QVERIFY(navigateAndWait(main.WebBrowser1(), QUrl(site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        m_fileAnswers << kWorkbooks + QStringLiteral("/values.xlsx");
+
+        QString seen;
+        Qt::WindowModality modality = Qt::NonModal;
+        bool gradebookUsable = false;
+        QTimer::singleShot(300, [&] {
+            auto *wizard = qobject_cast<ImportWizard *>(QApplication::activeModalWidget());
+            if (!wizard)
+                return;
+            seen = wizard->objectName();
+            modality = wizard->windowModality();
+            QTest::mouseClick(wizard->findChild<QPushButton *>(QStringLiteral("Command3")), Qt::LeftButton);
+            // The gradebook window takes input while the wizard is open.
+            WorkbookWindow *book = newestInstance()->window();
+            QTabWidget *tabs = book->tabs();
+            const QRect tab = tabs->tabBar()->tabRect(2);
+            QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tab.center());
+            gradebookUsable = tabs->currentIndex() == 2;
+            wizard->Command1_Click();
+        });
+        QTest::mouseClick(main.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+        QCOMPARE(seen, QStringLiteral("Form5"));
+        QCOMPARE(modality, Qt::WindowModal);
+        QVERIFY(gradebookUsable);
+        QVERIFY(newestInstance()->window()->isVisible());
+    }
+};
+
+TALLYRA_WEB_TEST_MAIN(TestWizard)
+#include "tst_wizard.moc"
