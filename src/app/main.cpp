@@ -3,6 +3,8 @@
 #include "app/MainWindow.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
@@ -11,6 +13,13 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(tallyra::AppInfo::title());
     QApplication::setApplicationVersion(tallyra::AppInfo::version());
     QApplication::setWindowIcon(tallyra::AppIcon::icon());
+
+    // Qt's own dialogs and buttons (file dialog, colour picker, 確定 / 是 / 否)
+    // speak the application's language whatever the desktop's locale.
+    QTranslator qtTranslations;
+    if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::Taiwan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslations);
     // The main window ends the run itself; gradebook windows must not keep it alive.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -73,6 +73,8 @@ ImportWizard::ImportWizard(QWidget *parent)
     m_status = new QStatusBar(this);
     m_status->setObjectName(QStringLiteral("StatusBar1"));
     m_status->setSizeGripEnabled(false);
+    // Smaller than the rest, so that the longest step hint fits the narrow window.
+    m_status->setFont(Fonts::ming(9));
     const int statusHeight = m_status->sizeHint().height();
     m_status->setGeometry(0, height() - statusHeight, width(), statusHeight);
 
