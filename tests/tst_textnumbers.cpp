@@ -107,6 +107,27 @@ private slots:
         QCOMPARE(TN::isNumeric(text), numeric);
     }
 
+    void numericValue_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("blanks around") << " 85 " << 85.0;
+        QTest::newRow("dollar") << "$50" << 50.0;
+        QTest::newRow("NT dollar, thousands") << "NT$1,200.5" << 1200.5;
+        QTest::newRow("negative currency") << "-$5" << -5.0;
+        QTest::newRow("exponent D") << "1.5D-2" << 0.015;
+        QTest::newRow("hexadecimal") << "&HFF" << 255.0;
+        QTest::newRow("trailing period") << "5." << 5.0;
+    }
+
+    void numericValue()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(TN::numericValue(text), std::optional<double>(value));
+        QCOMPARE(TN::numericValue(u"85分"), std::nullopt);
+    }
+
     void roundHalfEven_data()
     {
         QTest::addColumn<double>("value");

@@ -92,7 +92,7 @@ private slots:
 
     void opensAtStepOne()
     {
-        ImportWizard w;
+        ImportWizard w(nullptr);
         w.show();
         QCOMPARE(w.objectName(), QStringLiteral("Form5"));
         QCOMPARE(w.windowTitle(), QStringLiteral("輸入成績"));
@@ -117,7 +117,7 @@ private slots:
 
     void openingAFile()
     {
-        ImportWizard w;
+        ImportWizard w(nullptr);
         w.show();
         openFile(w, kWorkbooks + QStringLiteral("/values.xlsx"));
         QCOMPARE(m_fileRequests.size(), 1);
@@ -146,14 +146,14 @@ private slots:
     void readOnlySettingDecides()
     {
         tallyra::settings().ReadOnly = 2; // only 1 means read-only
-        ImportWizard w;
+        ImportWizard w(nullptr);
         openFile(w, kWorkbooks + QStringLiteral("/values.ods"));
         QVERIFY(!newestInstance()->isReadOnly());
     }
 
     void cancelledFileDialogChangesNothing()
     {
-        ImportWizard w;
+        ImportWizard w(nullptr);
         w.show();
         QTest::mouseClick(button(w, "Command3"), Qt::LeftButton);
         QCOMPARE(m_fileRequests.size(), 1);
@@ -171,7 +171,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("not a workbook");
         f.close();
-        ImportWizard w;
+        ImportWizard w(nullptr);
         openFile(w, path);
         QCOMPARE(stepOf(w), 2);
         QCOMPARE(list(w, 1)->count(), 1);
@@ -181,7 +181,7 @@ private slots:
 
     void walkingTheSteps()
     {
-        ImportWizard w;
+        ImportWizard w(nullptr);
         w.show();
         openFile(w, kWorkbooks + QStringLiteral("/values.xls"));
         choose(w, 1, 0); // the prompt: nothing
@@ -223,7 +223,7 @@ private slots:
         QFETCH(int, list);
         QFETCH(int, step);
         QFETCH(bool, transferShown);
-        ImportWizard w;
+        ImportWizard w(nullptr);
         w.show();
         walkToStepFive(w);
         choose(w, list, 3);
@@ -234,7 +234,7 @@ private slots:
 
     void anotherFileHidesTheTransferUntilASheetIsChosen()
     {
-        ImportWizard w;
+        ImportWizard w(nullptr);
         w.show();
         walkToStepFive(w);
         openFile(w, kWorkbooks + QStringLiteral("/values.ods"));
@@ -250,7 +250,7 @@ private slots:
 
     void scoreLetterNeverTheStoredIdLetter()
     {
-        ImportWizard w;
+        ImportWizard w(nullptr);
         w.show();
         walkToStepFive(w);
         choose(w, 3, 0);
@@ -264,7 +264,7 @@ private slots:
     void closedGradebookWindow()
     {
         MessageBoxScript boxes;
-        ImportWizard w;
+        ImportWizard w(nullptr);
         w.show();
         walkToStepFive(w);
         newestInstance()->window()->close(); // the teacher closes the gradebook
@@ -287,7 +287,7 @@ private slots:
     void cancelLeavesTheGradebookOpen()
     {
         QFETCH(bool, closeBox);
-        auto *w = new ImportWizard;
+        auto *w = new ImportWizard(nullptr);
         w->show();
         openFile(*w, kWorkbooks + QStringLiteral("/values.xlsx"));
         std::weak_ptr<tallyra::Spreadsheet> app = w->ExcelApp();

@@ -198,7 +198,7 @@ void MainWindow::Command1_Click()
         refuseNotAGradePage();
         return;
     }
-    ImportWizard wizard(this);
+    ImportWizard wizard(m_browser, this);
     wizard.setWindowModality(Qt::WindowModal);
     wizard.exec();
 }

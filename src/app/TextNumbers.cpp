@@ -105,7 +105,7 @@ double leadingValue(QStringView text)
     return negative ? -value : value;
 }
 
-bool isNumeric(QStringView text)
+std::optional<double> numericValue(QStringView text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -115,17 +115,19 @@ bool isNumeric(QStringView text)
         --end;
     const QStringView s = text.mid(begin, end - begin);
     if (s.isEmpty())
-        return false;
+        return std::nullopt;
 
     if (const int base = radixOfPrefix(s)) {
         if (s.size() == 2)
-            return false;
+            return std::nullopt;
         for (const QChar c : s.mid(2))
             if (digitValue(c, base) < 0)
-                return false;
-        return true;
+                return std::nullopt;
+        return radixValue(s.mid(2), base);
     }
 
+    // The number in plain C syntax, separators and currency left out.
+    QByteArray number;
     qsizetype i = 0;
     const auto skipCurrency = [&] {
         if (s.mid(i).startsWith(QLatin1String("NT$")))
@@ -137,8 +139,9 @@ bool isNumeric(QStringView text)
         return true;
     };
     const bool currencyFirst = skipCurrency();
+    bool negative = false;
     if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')))
-        ++i;
+        negative = s[i++] == QLatin1Char('-');
     if (!currencyFirst)
         skipCurrency();
 
@@ -150,9 +153,10 @@ bool isNumeric(QStringView text)
         if (isDigit(s[i])) {
             ++digits;
             ++groupDigits;
+            number += char(s[i].unicode());
         } else if (s[i] == QLatin1Char(',')) {
             if (groupDigits == 0 || (grouped && groupDigits != 3) || (!grouped && groupDigits > 3))
-                return false;
+                return std::nullopt;
             grouped = true;
             groupDigits = 0;
         } else {
@@ -160,28 +164,43 @@ bool isNumeric(QStringView text)
         }
     }
     if (grouped && groupDigits != 3)
-        return false;
+        return std::nullopt;
 
     if (i < s.size() && s[i] == QLatin1Char('.')) {
+        number += '.';
         ++i;
-        for (; i < s.size() && isDigit(s[i]); ++i)
+        for (; i < s.size() && isDigit(s[i]); ++i) {
             ++digits;
+            number += char(s[i].unicode());
+        }
     }
     if (digits == 0)
-        return false;
+        return std::nullopt;
 
     if (i < s.size() && QStringLiteral("EeDd").contains(s[i])) {
+        number += 'e';
         ++i;
         if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')))
-            ++i;
+            number += char(s[i++].unicode());
         int expDigits = 0;
-        for (; i < s.size() && isDigit(s[i]); ++i)
+        for (; i < s.size() && isDigit(s[i]); ++i) {
             ++expDigits;
+            number += char(s[i].unicode());
+        }
         if (expDigits == 0)
-            return false;
+            return std::nullopt;
     }
-    return i == s.size();
+    if (i != s.size())
+        return std::nullopt;
+
+    double value = 0;
+    const auto [ptr, error] = std::from_chars(number.constData(), number.constData() + number.size(), value);
+    if (error == std::errc::result_out_of_range)
+        value = number.contains("e-") ? 0.0 : std::numeric_limits<double>::infinity();
+    return negative ? -value : value;
 }
+
+bool isNumeric(QStringView text) { return numericValue(text).has_value(); }
 
 double roundHalfEven(double value)
 {

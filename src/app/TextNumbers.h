@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <optional>
+
 namespace tallyra::TextNumbers {
 
 // The number that a text's leading characters spell, 0 when they spell none.
@@ -18,6 +20,10 @@ double leadingValue(QStringView text);
 // point with digits, exponent, "$" or "NT$" in front; or &H / &O digits.
 // An empty or blank text is not numeric.
 bool isNumeric(QStringView text);
+
+// The value of a numeric text as that rule reads it ("$50" is 50, "1,234"
+// is 1234), or nothing when the text is not numeric.
+std::optional<double> numericValue(QStringView text);
 
 // Nearest whole number; a tie goes to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double roundHalfEven(double value);

@@ -1,6 +1,12 @@
 #include "import/ImportWizard.h"
 
+#include "app/AppEnvironment.h"
 #include "app/Settings.h"
+#include "import/GradeTransfer.h"
+#include "import/TransferReport.h"
+#include "page/GradePage.h"
+#include "platform/Browser.h"
+#include "platform/Shell.h"
 #include "platform/FileDialog.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
@@ -36,9 +42,10 @@ void paintButton(QPushButton *button, const QColor &colour)
 
 } // namespace
 
-ImportWizard::ImportWizard(QWidget *parent)
+ImportWizard::ImportWizard(Browser *browser, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint)
+    , m_browser(browser)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("輸入成績"));
@@ -249,6 +256,92 @@ void ImportWizard::Command3_Click()
     activateWindow();
 }
 
-void ImportWizard::Command5_Click() {}
+void ImportWizard::refuse()
+{
+    MessageBox::show(this,
+                     QStringLiteral("Quillo無法輸入成績!!\r\n無法找到相關欄位，請檢查是否在正確的成績輸入視窗!"),
+                     QStringLiteral("錯誤"), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+    Command1_Click();
+}
+
+void ImportWizard::Command5_Click()
+{
+    if (!m_browser) {
+        refuse();
+        return;
+    }
+    // Read once; nothing between this and the write takes the teacher's input.
+    const FormSnapshot snapshot = m_browser->snapshotForm(GradePageNames::contentFrame, GradePageNames::scoreForm);
+    const GradebookColumns gradebook(m_session.ExcelApp(), GradebookColumns::columnNumber(m_idColumn), m_scoreColumn);
+    const auto planned = GradeTransfer::plan(snapshot, gradebook, settings(),
+                                             [this](const QString &text) { m_status->showMessage(text); });
+    if (std::holds_alternative<TransferRefusal>(planned)) {
+        refuse();
+        return;
+    }
+    const TransferPlan &plan = std::get<TransferPlan>(planned);
+
+    TransferReport report(AppEnvironment::current().reportPath);
+    for (const StudentResult &student : plan.students)
+        if (student.outcome.anomaly)
+            report.RecordAnomaly(*student.outcome.anomaly, student.id);
+
+    const WriteReport written = m_browser->writeForm(GradePageNames::contentFrame, GradePageNames::scoreForm,
+                                                     snapshot, plan.writes);
+    if (!written.ok()) {
+        MessageBox::show(this,
+                         QStringLiteral("Quillo無法把成績寫入網頁，網頁可能已經變更，請重新開啟成績輸入畫面後再試一次!"),
+                         QStringLiteral("錯誤"), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+        Command1_Click();
+        return;
+    }
+    FinishTransfer(plan, report);
+}
+
+void ImportWizard::openReport(const TransferReport &report)
+{
+    if (!report.written()) {
+        MessageBox::show(this, QStringLiteral("無法寫入報告檔 ") + report.path() + QStringLiteral("!"),
+                         QStringLiteral("Quillo"), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+        return;
+    }
+    Shell::open(QUrl::fromLocalFile(report.path()));
+}
+
+void ImportWizard::FinishTransfer(const TransferPlan &plan, TransferReport &report)
+{
+    const QString title = QStringLiteral("Quillo");
+    m_status->showMessage(QStringLiteral("醒目標示程序處理中...請稍待..."));
+    if (settings().AutoMark == 1)
+        GradePage::markColor(m_browser); // a failure here does not stop the sequence
+
+    if (!plan.notes.isEmpty())
+        report.writeBorderlineSection(plan.notes);
+
+    if (report.anomalyCount() > 0) {
+        MessageBox::show(this, QStringLiteral("您指定的分數已經輸入到「教師資訊系統」中，部份成績無法輸入!!"), title,
+                         QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+        openReport(report);
+    } else {
+        const auto &app = m_session.ExcelApp();
+        // Never discard the teacher's own edits: a changed gradebook stays open.
+        if (settings().AutoClose == 1 && app && !app->hasUnsavedChanges().value_or(true)) {
+            app->closeActiveWorkbook();
+            app->quit();
+        }
+        MessageBox::show(this, QStringLiteral("您指定的分數已經成功輸入到「教師資訊系統」中!"), title, QMessageBox::Ok,
+                         QMessageBox::Ok, QMessageBox::Information);
+        if (!plan.notes.isEmpty())
+            openReport(report);
+    }
+
+    const QString button = plan.layout == GradeForm::Layout::SharedName ? QStringLiteral("送出期中評量")
+                                                                         : QStringLiteral("暫時儲存成績");
+    MessageBox::show(this,
+                     QStringLiteral("再次提醒您，還要按下「") + button
+                         + QStringLiteral("」才會真正把成績存到「教師資訊系統」中哦！"),
+                     title, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
+    Command1_Click();
+}
 
 } // namespace tallyra

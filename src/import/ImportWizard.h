@@ -11,12 +11,17 @@ class QStatusBar;
 
 namespace tallyra {
 
+class Browser;
+struct TransferPlan;
+class TransferReport;
+
 // "輸入成績" (Form5): the five steps from choosing the gradebook to the
 // transfer. The steps show only in which controls are visible.
 class ImportWizard : public QDialog {
     Q_OBJECT
 public:
-    explicit ImportWizard(QWidget *parent = nullptr);
+    // `browser` shows the grade page the transfer fills.
+    explicit ImportWizard(Browser *browser, QWidget *parent = nullptr);
 
     void ShowStep(int step);
 
@@ -40,6 +45,9 @@ public slots:
 
 private:
     void Form_Load();
+    void refuse();
+    void FinishTransfer(const TransferPlan &plan, TransferReport &report);
+    void openReport(const TransferReport &report);
     void wireList(QComboBox *list, void (ImportWizard::*handler)());
     void updateCommand5();
 
@@ -53,6 +61,7 @@ private:
     QPushButton *m_command5 = nullptr;
     QStatusBar *m_status = nullptr;
 
+    Browser *m_browser = nullptr;
     WorkbookSession m_session;
     quint8 m_sheetIndex = 0;
     QString m_idColumn;

@@ -53,6 +53,9 @@ public:
 
     virtual std::optional<CellValue> cell(int row, int column) const = 0;
 
+    // Whether the active workbook holds changes not saved to its file;
+    // nothing when that cannot be told.
+    virtual std::optional<bool> hasUnsavedChanges() const = 0;
     virtual bool closeActiveWorkbook() = 0; // without saving
     virtual bool quit() = 0;
 

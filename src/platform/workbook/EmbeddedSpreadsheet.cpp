@@ -148,6 +148,14 @@ std::optional<CellValue> EmbeddedSpreadsheet::cell(int row, int column) const
     return value ? *value : CellValue();
 }
 
+std::optional<bool> EmbeddedSpreadsheet::hasUnsavedChanges() const
+{
+    // The window only shows the workbook; nothing can change it.
+    if (!active())
+        return std::nullopt;
+    return false;
+}
+
 bool EmbeddedSpreadsheet::closeActiveWorkbook()
 {
     if (!active())

@@ -32,6 +32,7 @@ public:
     bool activateSheet(int number) override;
     std::optional<QVector<int>> findInColumn(int column, const QString &text) const override;
     std::optional<CellValue> cell(int row, int column) const override;
+    std::optional<bool> hasUnsavedChanges() const override;
     bool closeActiveWorkbook() override;
     bool quit() override;
 

@@ -1,0 +1,145 @@
+#include "import/GradeTransfer.h"
+
+namespace tallyra {
+
+GradebookColumns::GradebookColumns(std::shared_ptr<Spreadsheet> app, int idColumn, int scoreColumn)
+    : m_app(std::move(app)), m_idColumn(idColumn), m_scoreColumn(scoreColumn)
+{
+}
+
+std::optional<QVector<int>> GradebookColumns::rowsOf(const QString &id) const
+{
+    if (!m_app)
+        return std::nullopt;
+    return m_app->findInColumn(m_idColumn, id);
+}
+
+std::optional<CellValue> GradebookColumns::score(int row) const
+{
+    if (!m_app)
+        return std::nullopt;
+    return m_app->cell(row, m_scoreColumn);
+}
+
+bool GradebookColumns::readable() const { return m_app && m_app->sheetCount().has_value() && m_app->cell(1, 1); }
+
+int GradebookColumns::columnNumber(const QString &letter)
+{
+    return letter.size() == 1 && letter.at(0) >= QLatin1Char('A') && letter.at(0) <= QLatin1Char('Z')
+               ? letter.at(0).unicode() - 'A' + 1
+               : 0;
+}
+
+namespace GradeTransfer {
+
+namespace {
+
+// The score field of each student, in the order of the IDs; -1 where the
+// page has none.
+QVector<int> pairFields(const FormSnapshot &snapshot, const GradeForm &form)
+{
+    const int students = static_cast<int>(form.studentIds().size());
+    QVector<int> fields(students, -1);
+    QVector<bool> taken(snapshot.elements.size(), false);
+    if (form.layout() == GradeForm::Layout::SharedName) {
+        int k = 0;
+        for (const FormElement &e : snapshot.elements) {
+            if (e.name != GradePageNames::sharedScoreField)
+                continue;
+            if (k >= students)
+                break; // surplus shared fields are left as they are
+            fields[k++] = e.index;
+        }
+        return fields;
+    }
+    for (int k = 0; k < students; ++k) {
+        const QString name = form.scoreFieldName(k + 1);
+        for (const FormElement &e : snapshot.elements) {
+            // The first field of that name not already given to an earlier
+            // student: a repeated ID takes the next field of its name.
+            if (e.name == name && !taken[e.index]) {
+                taken[e.index] = true;
+                fields[k] = e.index;
+                break;
+            }
+        }
+    }
+    return fields;
+}
+
+} // namespace
+
+std::variant<TransferPlan, TransferRefusal> plan(const FormSnapshot &snapshot, const GradebookColumns &gradebook,
+                                                 const Settings &settings, const StatusSink &status)
+{
+    const auto say = [&status](const QString &text) {
+        if (status)
+            status(text);
+    };
+
+    if (!snapshot.ok())
+        return TransferRefusal::PageUnreadable;
+    const auto form = GradeForm::collect(snapshot.elements);
+    if (!form)
+        return TransferRefusal::TooManyStudents;
+    for (const QString &id : form->studentIds())
+        say(QStringLiteral("驗證學號 ") + id + QStringLiteral(" 欄位..."));
+    if (form->studentIds().isEmpty())
+        return TransferRefusal::NoStudents;
+    if (!gradebook.readable())
+        return TransferRefusal::GradebookUnreadable;
+
+    TransferPlan result;
+    result.layout = form->layout();
+    const QVector<int> fields = pairFields(snapshot, *form);
+    const QStringList &ids = form->studentIds();
+
+    for (int k = 0; k < ids.size(); ++k) {
+        StudentResult student;
+        student.id = ids[k];
+        student.fieldIndex = fields[k];
+        if (!student.id.isEmpty())
+            say(QStringLiteral("輸入 ") + student.id + QStringLiteral(" 的成績..."));
+
+        if (student.fieldIndex < 0) {
+            student.outcome = {AnomalyKind::MissingField, 0};
+            result.students.push_back(student);
+            continue;
+        }
+
+        const auto rows = gradebook.rowsOf(student.id);
+        if (!rows && !gradebook.readable())
+            return TransferRefusal::GradebookUnreadable;
+        if (!rows || rows->isEmpty()) {
+            student.outcome = {AnomalyKind::NotFound, 0};
+        } else if (rows->size() > 1) {
+            student.outcome = {AnomalyKind::Duplicate, 0};
+        } else {
+            const auto cell = gradebook.score(rows->first());
+            if (!cell) {
+                if (!gradebook.readable())
+                    return TransferRefusal::GradebookUnreadable;
+                student.outcome = {AnomalyKind::Empty, 0};
+            } else {
+                student.outcome = ScoreRules::classify(*cell);
+            }
+        }
+
+        const FormElement &field = snapshot.elements[student.fieldIndex];
+        if (student.outcome.accepted()) {
+            result.writes.push_back({field.index, field.name, FieldWrite::Target::Value,
+                                     QString::number(student.outcome.score)});
+            student.borderline = ScoreRules::isBorderline(student.outcome.score, settings);
+            if (student.borderline)
+                result.notes << ScoreRules::borderlineNote(student.id, student.outcome.score);
+        } else {
+            result.writes.push_back({field.index, field.name, FieldWrite::Target::Value, QString()});
+        }
+        result.students.push_back(student);
+    }
+    return result;
+}
+
+} // namespace GradeTransfer
+
+} // namespace tallyra

@@ -1,0 +1,68 @@
+#include "import/ScoreRules.h"
+
+#include "app/TextNumbers.h"
+
+namespace tallyra::ScoreRules {
+
+Outcome classify(const CellValue &cell)
+{
+    const QString text = cell.textForm();
+    if (text.trimmed().isEmpty())
+        return {AnomalyKind::Empty, 0};
+
+    std::optional<double> value;
+    if (cell.kind == CellValue::Kind::Number)
+        value = cell.number;
+    else if (cell.kind == CellValue::Kind::Text)
+        value = TextNumbers::numericValue(text);
+    if (!value)
+        return {AnomalyKind::NotNumeric, 0};
+    if (*value < 0)
+        return {AnomalyKind::Negative, 0};
+    if (*value > 100)
+        return {AnomalyKind::Over100, 0};
+    return {std::nullopt, roundScore(text, *value)};
+}
+
+int roundScore(const QString &textForm, double value)
+{
+    const qsizetype point = textForm.indexOf(QLatin1Char('.'));
+    // Ties would go to the even number; the nudge makes a written half round up.
+    if (point >= 0 && point + 1 < textForm.size() && textForm.at(point + 1) == QLatin1Char('5'))
+        value += 0.01;
+    return static_cast<int>(TextNumbers::roundHalfEven(value));
+}
+
+bool isBorderline(int score, const Settings &settings)
+{
+    return settings.AutoReport == 1 && settings.ReportThreshold <= score && score < kPassMark;
+}
+
+QString anomalyLine(AnomalyKind kind, const QString &id)
+{
+    switch (kind) {
+    case AnomalyKind::NotFound:
+        return QStringLiteral("請注意！Quillo在成績冊中找不到學號 ") + id + QStringLiteral(" !");
+    case AnomalyKind::Empty:
+        return QStringLiteral("請注意！成績冊中學號 ") + id + QStringLiteral(" 的分數欄內沒有任何資料!");
+    case AnomalyKind::Negative:
+        return QStringLiteral("請注意！成績冊中學號 ") + id + QStringLiteral(" 的分數欄內為負分!");
+    case AnomalyKind::Over100:
+        return QStringLiteral("請注意！成積冊中學號 ") + id + QStringLiteral(" 的分數欄內資料超過100分!");
+    case AnomalyKind::NotNumeric:
+        return QStringLiteral("請注意！成績冊中學號 ") + id + QStringLiteral(" 的分數欄內不是數值資料!");
+    case AnomalyKind::Duplicate:
+        return QStringLiteral("請注意！成績冊中學號 ") + id + QStringLiteral(" 出現在多個列，無法確定分數!");
+    case AnomalyKind::MissingField:
+        return QStringLiteral("請注意！成績輸入網頁中找不到學號 ") + id + QStringLiteral(" 的分數欄位!");
+    }
+    return {};
+}
+
+QString borderlineNote(const QString &id, int score)
+{
+    return QStringLiteral("請注意! 學號 ") + id + QStringLiteral(" 的成績剛好在及格邊緣! (") + QString::number(score)
+           + QStringLiteral("分)");
+}
+
+} // namespace tallyra::ScoreRules

@@ -1,0 +1,370 @@
+#include "app/Settings.h"
+#include "import/GradeTransfer.h"
+#include "import/ScoreRules.h"
+#include "import/TransferReport.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tallyra;
+
+Q_DECLARE_METATYPE(tallyra::CellValue)
+Q_DECLARE_METATYPE(std::optional<tallyra::AnomalyKind>)
+
+namespace {
+
+// A gradebook held in memory: column 1 the IDs, column 2 the scores.
+class FakeSpreadsheet : public Spreadsheet {
+public:
+    QMap<QPair<int, int>, CellValue> cells;
+    bool running = true;
+    bool searchFails = false;
+
+    void put(int row, const QString &id, CellValue score)
+    {
+        cells[{row, 1}] = CellValue::ofText(id);
+        cells[{row, 2}] = std::move(score);
+    }
+
+    bool setVisible(bool) override { return running; }
+    bool open(const QString &, bool) override { return running; }
+    bool activateWorkbook(int) override { return running; }
+    std::optional<int> sheetCount() const override { return running ? std::optional<int>(1) : std::nullopt; }
+    std::optional<QString> sheetName(int) const override { return QStringLiteral("S"); }
+    bool activateSheet(int) override { return running; }
+    std::optional<QVector<int>> findInColumn(int column, const QString &text) const override
+    {
+        if (!running || searchFails)
+            return std::nullopt;
+        QVector<int> rows;
+        for (auto it = cells.begin(); it != cells.end(); ++it)
+            if (it.key().second == column && it->textForm().trimmed().compare(text.trimmed(), Qt::CaseInsensitive) == 0)
+                rows << it.key().first;
+        return rows;
+    }
+    std::optional<CellValue> cell(int row, int column) const override
+    {
+        if (!running)
+            return std::nullopt;
+        return cells.value({row, column});
+    }
+    std::optional<bool> hasUnsavedChanges() const override { return false; }
+    bool closeActiveWorkbook() override { return running; }
+    bool quit() override { return running; }
+};
+
+FormSnapshot form(const QList<QPair<QString, QString>> &namesAndValues)
+{
+    FormSnapshot s;
+    s.status = FormSnapshot::Status::Ok;
+    s.token = QStringLiteral("t");
+    for (int i = 0; i < namesAndValues.size(); ++i)
+        s.elements.push_back({i, namesAndValues[i].first, namesAndValues[i].second});
+    return s;
+}
+
+// "index:name=value" per write, and "id:anomaly-or-score" per student.
+QStringList describeWrites(const TransferPlan &plan)
+{
+    QStringList out;
+    for (const FieldWrite &w : plan.writes)
+        out << QStringLiteral("%1:%2=%3").arg(w.index).arg(w.name, w.text);
+    return out;
+}
+
+QStringList describeStudents(const TransferPlan &plan)
+{
+    static const char *names[] = {"NotFound", "Empty", "Negative", "Over100", "NotNumeric", "Duplicate", "MissingField"};
+    QStringList out;
+    for (const StudentResult &s : plan.students)
+        out << s.id + QLatin1Char(':')
+                   + (s.outcome.anomaly ? QString::fromLatin1(names[int(*s.outcome.anomaly)])
+                                        : QString::number(s.outcome.score));
+    return out;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray today() { return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toUtf8(); }
+
+} // namespace
+
+class TestTransfer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void classify_data()
+    {
+        QTest::addColumn<CellValue>("cell");
+        QTest::addColumn<std::optional<AnomalyKind>>("anomaly");
+        QTest::addColumn<int>("score");
+        const std::optional<AnomalyKind> ok;
+        QTest::newRow("100") << CellValue::ofNumber(100) << ok << 100;
+        QTest::newRow("100.4") << CellValue::ofNumber(100.4) << std::optional(AnomalyKind::Over100) << 0;
+        QTest::newRow("99.5 rounds up") << CellValue::ofNumber(99.5) << ok << 100;
+        QTest::newRow("0") << CellValue::ofNumber(0) << ok << 0;
+        QTest::newRow("-0.5") << CellValue::ofNumber(-0.5) << std::optional(AnomalyKind::Negative) << 0;
+        QTest::newRow("-0.3 checked before rounding") << CellValue::ofNumber(-0.3) << std::optional(AnomalyKind::Negative) << 0;
+        QTest::newRow("text 85") << CellValue::ofText(QStringLiteral("85")) << ok << 85;
+        QTest::newRow("text with blanks") << CellValue::ofText(QStringLiteral(" 85 ")) << ok << 85;
+        QTest::newRow("spaces only") << CellValue::ofText(QStringLiteral("   ")) << std::optional(AnomalyKind::Empty) << 0;
+        QTest::newRow("empty") << CellValue() << std::optional(AnomalyKind::Empty) << 0;
+        QTest::newRow("85分") << CellValue::ofText(QStringLiteral("85分")) << std::optional(AnomalyKind::NotNumeric) << 0;
+        QTest::newRow("#N/A") << CellValue::ofError(QStringLiteral("#N/A")) << std::optional(AnomalyKind::NotNumeric) << 0;
+        QTest::newRow("TRUE is not a number") << CellValue::ofBoolean(true) << std::optional(AnomalyKind::NotNumeric) << 0;
+        QTest::newRow("58.5") << CellValue::ofNumber(58.5) << ok << 59;
+        QTest::newRow("59.45") << CellValue::ofNumber(59.45) << ok << 59;
+        QTest::newRow("59.96") << CellValue::ofNumber(59.96) << ok << 60;
+        QTest::newRow("0.5") << CellValue::ofNumber(0.5) << ok << 1;
+        QTest::newRow("57.5") << CellValue::ofNumber(57.5) << ok << 58;
+        QTest::newRow("60.5") << CellValue::ofNumber(60.5) << ok << 61;
+        QTest::newRow("text 58.5") << CellValue::ofText(QStringLiteral("58.5")) << ok << 59;
+        QTest::newRow("$50 is 50") << CellValue::ofText(QStringLiteral("$50")) << ok << 50;
+        QTest::newRow("$150 is over 100") << CellValue::ofText(QStringLiteral("$150")) << std::optional(AnomalyKind::Over100) << 0;
+        QTest::newRow("1,234 is over 100") << CellValue::ofText(QStringLiteral("1,234")) << std::optional(AnomalyKind::Over100) << 0;
+    }
+
+    void classify()
+    {
+        QFETCH(CellValue, cell);
+        QFETCH(std::optional<AnomalyKind>, anomaly);
+        QFETCH(int, score);
+        const auto outcome = ScoreRules::classify(cell);
+        QCOMPARE(outcome.anomaly, anomaly);
+        if (!anomaly)
+            QCOMPARE(outcome.score, score);
+    }
+
+    void borderline_data()
+    {
+        QTest::addColumn<int>("autoReport");
+        QTest::addColumn<int>("threshold");
+        QTest::addColumn<int>("score");
+        QTest::addColumn<bool>("note");
+        QTest::newRow("58 in the band") << 1 << 58 << 58 << true;
+        QTest::newRow("59 in the band") << 1 << 58 << 59 << true;
+        QTest::newRow("60 passes") << 1 << 58 << 60 << false;
+        QTest::newRow("57 below") << 1 << 58 << 57 << false;
+        QTest::newRow("threshold 0 takes 0") << 1 << 0 << 0 << true;
+        QTest::newRow("threshold 0 takes 45") << 1 << 0 << 45 << true;
+        QTest::newRow("AutoReport off") << 0 << 58 << 58 << false;
+        QTest::newRow("AutoReport 2 is off") << 2 << 58 << 58 << false;
+    }
+
+    void borderline()
+    {
+        QFETCH(int, autoReport);
+        QFETCH(int, threshold);
+        QFETCH(int, score);
+        QFETCH(bool, note);
+        Settings s = Settings::defaults();
+        s.AutoReport = quint8(autoReport);
+        s.ReportThreshold = quint8(threshold);
+        QCOMPARE(ScoreRules::isBorderline(score, s), note);
+    }
+
+    void lines()
+    {
+        QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::NotFound, "0123"), QStringLiteral("請注意！Quillo在成績冊中找不到學號 0123 !"));
+        QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::Empty, "0123"), QStringLiteral("請注意！成績冊中學號 0123 的分數欄內沒有任何資料!"));
+        QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::Negative, "0123"), QStringLiteral("請注意！成績冊中學號 0123 的分數欄內為負分!"));
+        QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::Over100, "0123"), QStringLiteral("請注意！成積冊中學號 0123 的分數欄內資料超過100分!"));
+        QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::NotNumeric, "0123"), QStringLiteral("請注意！成績冊中學號 0123 的分數欄內不是數值資料!"));
+        QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::Duplicate, "0123"), QStringLiteral("請注意！成績冊中學號 0123 出現在多個列，無法確定分數!"));
+        QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::MissingField, "0123"), QStringLiteral("請注意！成績輸入網頁中找不到學號 0123 的分數欄位!"));
+        QCOMPARE(ScoreRules::borderlineNote("0123", 58), QStringLiteral("請注意! 學號 0123 的成績剛好在及格邊緣! (58分)"));
+    }
+
+    void plan_data()
+    {
+        QTest::addColumn<QList<QPair<QString, QString>>>("page");
+        QTest::addColumn<QStringList>("writes");
+        QTest::addColumn<QStringList>("students");
+        using Page = QList<QPair<QString, QString>>;
+        // The gradebook of every row: 0123 77.5 / 0456 empty / 12 40 / 123 90 / 7 twice / 0999 in row 300.
+        QTest::newRow("per-student")
+            << Page{{"mStd_id", "0123"}, {"S0123", "5"}, {"mStd_id", "0456"}, {"S0456", "9"}, {"btn", "存"}}
+            << QStringList{"1:S0123=78", "3:S0456="} << QStringList{"0123:78", "0456:Empty"};
+        QTest::newRow("no part of a longer ID")
+            << Page{{"mStd_id", "12"}, {"S12", ""}, {"mStd_id", "123"}, {"S123", ""}, {"mStd_id", "23"}, {"S23", ""}}
+            << QStringList{"1:S12=40", "3:S123=90", "5:S23="} << QStringList{"12:40", "123:90", "23:NotFound"};
+        QTest::newRow("ID in two rows") << Page{{"mStd_id", "7"}, {"S7", "50"}} << QStringList{"1:S7="}
+                                        << QStringList{"7:Duplicate"};
+        QTest::newRow("row 300") << Page{{"mStd_id", "0999"}, {"S0999", ""}} << QStringList{"1:S0999=61"}
+                                 << QStringList{"0999:61"};
+        QTest::newRow("fields out of order, found by name")
+            << Page{{"mStd_id", "0123"}, {"mStd_id", "12"}, {"S12", ""}, {"S0123", ""}}
+            << QStringList{"3:S0123=78", "2:S12=40"} << QStringList{"0123:78", "12:40"};
+        QTest::newRow("missing field, later students still done")
+            << Page{{"mStd_id", "0123"}, {"mStd_id", "12"}, {"S12", ""}}
+            << QStringList{"2:S12=40"} << QStringList{"0123:MissingField", "12:40"};
+        QTest::newRow("shared-name by position")
+            << Page{{"mStd_id", "12"}, {"STD", ""}, {"mStd_id", "0456"}, {"STD", "3"}, {"STD", "keep"}}
+            << QStringList{"1:STD=40", "3:STD="} << QStringList{"12:40", "0456:Empty"};
+        QTest::newRow("shared-name, more IDs than fields")
+            << Page{{"mStd_id", "12"}, {"mStd_id", "123"}, {"STD", ""}}
+            << QStringList{"2:STD=40"} << QStringList{"12:40", "123:MissingField"};
+        QTest::newRow("both layouts: STD decides")
+            << Page{{"mStd_id", "12"}, {"S12", "1"}, {"STD", ""}} << QStringList{"2:STD=40"} << QStringList{"12:40"};
+    }
+
+    void plan()
+    {
+        using Page = QList<QPair<QString, QString>>;
+        QFETCH(Page, page);
+        QFETCH(QStringList, writes);
+        QFETCH(QStringList, students);
+        auto book = std::make_shared<FakeSpreadsheet>();
+        book->put(1, "0123", CellValue::ofNumber(77.5));
+        book->put(2, "0456", CellValue());
+        book->put(3, "12", CellValue::ofNumber(40));
+        book->put(4, "123", CellValue::ofNumber(90));
+        book->put(5, "7", CellValue::ofNumber(50));
+        book->put(6, "7", CellValue::ofNumber(51));
+        book->put(300, "0999", CellValue::ofNumber(61));
+        const auto result = GradeTransfer::plan(form(page), GradebookColumns(book, 1, 2), Settings::defaults());
+        QVERIFY(std::holds_alternative<TransferPlan>(result));
+        const auto &plan = std::get<TransferPlan>(result);
+        QCOMPARE(describeWrites(plan), writes);
+        QCOMPARE(describeStudents(plan), students);
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QList<QPair<QString, QString>>>("page");
+        QTest::addColumn<bool>("readable");
+        QTest::addColumn<int>("refusal");
+        using Page = QList<QPair<QString, QString>>;
+        Page many;
+        for (int i = 0; i < 255; ++i)
+            many << qMakePair(QStringLiteral("mStd_id"), QString::number(i)) << qMakePair(QStringLiteral("S") + QString::number(i), QString());
+        QTest::newRow("255 students") << many << true << int(TransferRefusal::TooManyStudents);
+        QTest::newRow("no students") << Page{{"STD", ""}, {"S1", ""}} << true << int(TransferRefusal::NoStudents);
+        QTest::newRow("gradebook closed") << Page{{"mStd_id", "12"}, {"S12", ""}} << false
+                                          << int(TransferRefusal::GradebookUnreadable);
+    }
+
+    void refusals()
+    {
+        using Page = QList<QPair<QString, QString>>;
+        QFETCH(Page, page);
+        QFETCH(bool, readable);
+        QFETCH(int, refusal);
+        auto book = std::make_shared<FakeSpreadsheet>();
+        book->put(1, "12", CellValue::ofNumber(40));
+        book->running = readable;
+        const auto result = GradeTransfer::plan(form(page), GradebookColumns(book, 1, 2), Settings::defaults());
+        QVERIFY(std::holds_alternative<TransferRefusal>(result));
+        QCOMPARE(int(std::get<TransferRefusal>(result)), refusal);
+
+        FormSnapshot unreadable;
+        unreadable.status = FormSnapshot::Status::FrameInaccessible;
+        QCOMPARE(std::get<TransferRefusal>(GradeTransfer::plan(unreadable, GradebookColumns(book, 1, 2), Settings::defaults())),
+                 TransferRefusal::PageUnreadable);
+    }
+
+    void failedSearchIsNotFound()
+    {
+        auto book = std::make_shared<FakeSpreadsheet>();
+        book->put(1, "12", CellValue::ofNumber(40));
+        book->put(2, "13", CellValue::ofNumber(41));
+        book->searchFails = true;
+        const auto result = GradeTransfer::plan(form({{"mStd_id", "12"}, {"S12", "9"}, {"mStd_id", "13"}, {"S13", "9"}}),
+                                                GradebookColumns(book, 1, 2), Settings::defaults());
+        const auto &plan = std::get<TransferPlan>(result);
+        QCOMPARE(describeStudents(plan), (QStringList{"12:NotFound", "13:NotFound"}));
+        QCOMPARE(describeWrites(plan), (QStringList{"1:S12=", "3:S13="}));
+    }
+
+    void notesAndStatus()
+    {
+        auto book = std::make_shared<FakeSpreadsheet>();
+        book->put(1, "1", CellValue::ofNumber(57.5));
+        book->put(2, "2", CellValue::ofNumber(59.5));
+        book->put(3, "3", CellValue::ofNumber(57.4));
+        QStringList status;
+        const auto result = GradeTransfer::plan(form({{"mStd_id", "1"}, {"S1", ""}, {"mStd_id", "2"}, {"S2", ""}, {"mStd_id", "3"}, {"S3", ""}}),
+                                                GradebookColumns(book, 1, 2), Settings::defaults(),
+                                                [&status](const QString &text) { status << text; });
+        const auto &plan = std::get<TransferPlan>(result);
+        QCOMPARE(plan.notes, QStringList{QStringLiteral("請注意! 學號 1 的成績剛好在及格邊緣! (58分)")});
+        QCOMPARE(status.first(), QStringLiteral("驗證學號 1 欄位..."));
+        QCOMPARE(status.last(), QStringLiteral("輸入 3 的成績..."));
+    }
+
+    void reportFile_data()
+    {
+        QTest::addColumn<int>("anomalies");
+        QTest::addColumn<int>("notes");
+        QTest::addColumn<QByteArray>("expected"); // "DATE" stands for today's short date
+        QTest::newRow("one anomaly")
+            << 1 << 0 << QByteArray("DATE\r\n==== Quillo: 成績輸入異常狀況回報 ====\r\n請注意！Quillo在成績冊中找不到學號 A1 !\r\n");
+        QTest::newRow("notes only")
+            << 0 << 2
+            << QByteArray("==== Quillo: 提醒您注意以下成績 ====\r\n請注意! 學號 N1 的成績剛好在及格邊緣! (58分)\r\n"
+                          "請注意! 學號 N2 的成績剛好在及格邊緣! (59分)\r\n\r\n");
+        QTest::newRow("both")
+            << 2 << 1
+            << QByteArray("DATE\r\n==== Quillo: 成績輸入異常狀況回報 ====\r\n請注意！Quillo在成績冊中找不到學號 A1 !\r\n"
+                          "請注意！Quillo在成績冊中找不到學號 A2 !\r\n\r\n\r\n\r\n\r\n"
+                          "==== Quillo: 提醒您注意以下成績 ====\r\n請注意! 學號 N1 的成績剛好在及格邊緣! (58分)\r\n\r\n");
+        QTest::newRow("neither: the earlier file stays") << 0 << 0 << QByteArray("an earlier report\r\n");
+    }
+
+    void reportFile()
+    {
+        QFETCH(int, anomalies);
+        QFETCH(int, notes);
+        QFETCH(QByteArray, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("toExcelLog.txt"));
+        {
+            QFile earlier(path);
+            QVERIFY(earlier.open(QIODevice::WriteOnly));
+            earlier.write("an earlier report\r\n");
+        }
+        TransferReport report(path);
+        for (int i = 1; i <= anomalies; ++i)
+            report.RecordAnomaly(AnomalyKind::NotFound, QStringLiteral("A%1").arg(i));
+        QStringList list;
+        for (int i = 1; i <= notes; ++i)
+            list << ScoreRules::borderlineNote(QStringLiteral("N%1").arg(i), 57 + i);
+        if (!list.isEmpty())
+            report.writeBorderlineSection(list);
+        QCOMPARE(readFile(path), QByteArray(expected).replace("DATE", today()));
+        QVERIFY(report.written());
+    }
+
+    void reportCompleteAfterEveryLine()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("toExcelLog.txt"));
+        TransferReport first(path);
+        first.RecordAnomaly(AnomalyKind::Empty, "1");
+        first.RecordAnomaly(AnomalyKind::Over100, "2");
+        QVERIFY(readFile(path).endsWith("請注意！成積冊中學號 2 的分數欄內資料超過100分!\r\n"));
+        TransferReport second(path); // the next transfer replaces it
+        second.RecordAnomaly(AnomalyKind::Negative, "3");
+        QCOMPARE(readFile(path).count("\r\n"), 3);
+        QVERIFY(!readFile(path).contains("成積冊"));
+    }
+
+    void unwritableReport()
+    {
+        QTemporaryDir dir;
+        TransferReport report(dir.path()); // a folder, not a file
+        report.RecordAnomaly(AnomalyKind::Empty, "1");
+        report.writeBorderlineSection({QStringLiteral("note")});
+        QCOMPARE(report.anomalyCount(), 1);
+        QVERIFY(!report.written());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransfer)
+#include "tst_transfer.moc"
