@@ -199,6 +199,23 @@ std::string cookieValue(const std::string &header, const std::string &name)
     return {};
 }
 
+// The fields of an application/x-www-form-urlencoded body, in order.
+std::vector<std::pair<std::string, std::string>> formFields(const std::string &body)
+{
+    std::vector<std::pair<std::string, std::string>> fields;
+    std::istringstream in(body);
+    std::string pair;
+    while (std::getline(in, pair, '&')) {
+        if (pair.empty())
+            continue;
+        const auto eq = pair.find('=');
+        const std::string key = pair.substr(0, eq);
+        const std::string value = eq == std::string::npos ? std::string() : pair.substr(eq + 1);
+        fields.emplace_back(httplib::detail::decode_url(key, true), httplib::detail::decode_url(value, true));
+    }
+    return fields;
+}
+
 std::string contentType(const std::filesystem::path &file)
 {
     const std::string ext = file.extension().string();
@@ -358,13 +375,25 @@ void DemoSite::installRoutes()
             res.status = 404;
             return;
         }
-        // Pair the posted IDs and scores by their order, as the page lists them.
+        // Pair the posted IDs and scores by their order in the body, as the
+        // page lists them (empty scores included).
+        std::vector<std::string> ids;
+        std::vector<std::string> shared;
+        std::map<std::string, std::string> named;
+        for (const auto &[key, value] : formFields(req.body)) {
+            if (key == "mStd_id")
+                ids.push_back(value);
+            else if (key == "STD")
+                shared.push_back(value);
+            else
+                named[key] = value;
+        }
         std::map<std::string, std::string> posted;
-        const size_t ids = req.get_param_value_count("mStd_id");
-        for (size_t i = 0; i < ids; ++i) {
-            const std::string id = req.get_param_value("mStd_id", i);
-            posted[id] = trim(c->layout == Layout::SharedName ? req.get_param_value("STD", i)
-                                                              : req.get_param_value("S" + id));
+        for (size_t i = 0; i < ids.size(); ++i) {
+            if (c->layout == Layout::SharedName)
+                posted[ids[i]] = i < shared.size() ? trim(shared[i]) : std::string();
+            else
+                posted[ids[i]] = trim(named["S" + ids[i]]);
         }
         {
             std::lock_guard lock(m_mutex);

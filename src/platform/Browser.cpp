@@ -248,6 +248,8 @@ arg.writes.forEach(function (w, position) {
 });
 return { sameForm: true, failed: failed };
 )JS");
+    if (beforeWrite)
+        beforeWrite();
     const auto result = evaluate(body, QJsonObject{{QStringLiteral("frame"), frameName},
                                                    {QStringLiteral("form"), formName},
                                                    {QStringLiteral("token"), snapshot.token},

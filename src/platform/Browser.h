@@ -6,6 +6,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <functional>
 #include <optional>
 
 class QWebEngineProfile;
@@ -98,6 +99,10 @@ public:
                           const FormSnapshot &snapshot, const QVector<FieldWrite> &writes);
 
     static constexpr int kScriptTimeoutMs = 15000;
+
+    // Runs just before writeForm sends its script (tests: to change the page
+    // between the read and the write).
+    std::function<void()> beforeWrite;
 
 signals:
     void WindowClosing();

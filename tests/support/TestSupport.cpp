@@ -48,7 +48,7 @@ bool DemoSiteProcess::start(const QString &fixturesFolder)
     QStringList args{QStringLiteral("--port"), QStringLiteral("0")};
     if (!fixturesFolder.isEmpty())
         args << QStringLiteral("--fixtures") << fixturesFolder;
-    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process->start(QStringLiteral(TALLYRA_BIN_DIR "/tallyra-demo-site"), args);
     if (!m_process->waitForStarted(10000))
         return false;
@@ -157,6 +157,30 @@ bool waitForLoad(Browser *browser, int timeoutMs)
     if (!spy.wait(timeoutMs))
         return false;
     return spy.first().first().toBool();
+}
+
+bool openDemoClass(Browser *browser, const DemoSiteProcess &site, const QString &classCode)
+{
+    if (!navigateAndWait(browser, QUrl(site.url(QStringLiteral("/teacher/signform.asp")))))
+        return false;
+    runInPage(browser, QStringLiteral("document.forms.signform.account.value = '王老師';"
+                                      "document.forms.signform.password.value = 'pw';"
+                                      "document.forms.signform.submit();"));
+    if (!waitForUrl(browser, QUrl(site.url(QStringLiteral("/teacher/main.asp")))))
+        return false;
+    runInPage(browser, QStringLiteral("window.frames['FCONTENT'].location.href = '/teacher/grade.asp?class=%1'").arg(classCode));
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 15000) {
+        const QVariant ready = runInPage(browser, QStringLiteral(
+            "(function () { try { const d = window.frames['FCONTENT'].document;"
+            " return d.readyState === 'complete' && d.location.search.indexOf('class=%1') >= 0 && !!d.forms.wlist; }"
+            " catch (e) { return false; } })()").arg(classCode));
+        if (ready.toBool())
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
 }
 
 QVariant runInPage(Browser *browser, const QString &script, int timeoutMs)

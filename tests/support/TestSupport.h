@@ -80,6 +80,10 @@ bool navigateAndWait(Browser *browser, const QUrl &url, int timeoutMs = 20000);
 // Waits until one load of the browser has ended; returns its success.
 bool waitForLoad(Browser *browser, int timeoutMs = 20000);
 
+// Signs in to the demo site in `browser` and opens the class's grade page
+// in the content frame; true when its form can be read.
+bool openDemoClass(Browser *browser, const DemoSiteProcess &site, const QString &classCode);
+
 // Runs a script in the page's main world and returns its result.
 QVariant runInPage(Browser *browser, const QString &script, int timeoutMs = 10000);
 

@@ -1,0 +1,389 @@
+#include "support/TestSupport.h"
+
+#include "app/MainWindow.h"
+#include "app/Settings.h"
+#include "import/ImportWizard.h"
+#include "platform/Browser.h"
+#include "platform/FileDialog.h"
+#include "platform/Shell.h"
+#include "platform/workbook/EmbeddedSpreadsheet.h"
+#include "platform/workbook/WorkbookWindow.h"
+
+#include <xlsxwriter.h>
+
+#include <QComboBox>
+#include <QDate>
+#include <QLocale>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+using tallyra::Browser;
+using tallyra::EmbeddedSpreadsheet;
+using tallyra::ImportWizard;
+using tallyra::MainWindow;
+using tallyra::Settings;
+using namespace tallyra::test;
+
+namespace {
+
+const QString kDemoBooks = QStringLiteral(TALLYRA_TEST_SOURCE_DIR "/../demo/gradebooks/示範成績冊");
+
+void choose(QComboBox *list, int index)
+{
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// "title|icon|text" of every box shown.
+QStringList describe(const QVector<tallyra::MessageBox::Request> &boxes)
+{
+    QStringList out;
+    for (const auto &b : boxes)
+        out << QStringLiteral("%1|%2|%3").arg(b.title).arg(int(b.icon)).arg(b.text);
+    return out;
+}
+
+QString box(const char *title, QMessageBox::Icon icon, const QString &text)
+{
+    return QStringLiteral("%1|%2|%3").arg(QString::fromUtf8(title)).arg(int(icon)).arg(text);
+}
+
+const QString kPartial = QStringLiteral("您指定的分數已經輸入到「教師資訊系統」中，部份成績無法輸入!!");
+const QString kSuccess = QStringLiteral("您指定的分數已經成功輸入到「教師資訊系統」中!");
+const QString kRefusal = QStringLiteral("Quillo無法輸入成績!!\r\n無法找到相關欄位，請檢查是否在正確的成績輸入視窗!");
+
+QString reminder(const char *button)
+{
+    return QStringLiteral("再次提醒您，還要按下「") + QString::fromUtf8(button) + QStringLiteral("」才會真正把成績存到「教師資訊系統」中哦！");
+}
+
+} // namespace
+
+class TestTransferEndToEnd : public QObject {
+    Q_OBJECT
+
+    DemoSiteProcess m_site;
+    QTemporaryDir m_fixtures;
+    QTemporaryDir m_books;
+    std::unique_ptr<TestEnvironment> m_env;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<MessageBoxScript> m_boxes;
+    QList<QUrl> m_opened;
+    QString m_nextFile;
+
+    QString report() const { return m_env->env.reportPath; }
+    Browser *browser() const { return m_main->WebBrowser1(); }
+
+    // The values of every field of that name, in document order.
+    QStringList values(const QString &name)
+    {
+        return runInPage(browser(), QStringLiteral("(function () { const f = window.frames['FCONTENT'].document.forms.wlist;"
+                                                   " return Array.from(f.elements).filter(e => e.name === '%1')"
+                                                   ".map(e => e.value).join('|'); })()").arg(name))
+            .toString()
+            .split(QLatin1Char('|'));
+    }
+
+    QString value(const QString &name) { return values(name).value(0); }
+
+    QString background(const QString &name)
+    {
+        return runInPage(browser(), QStringLiteral("window.frames['FCONTENT'].document.forms.wlist['%1'].style.backgroundColor").arg(name))
+            .toString();
+    }
+
+    // Walks the wizard from the main window's 匯入成績 and presses 輸入成績.
+    void transfer(const QString &workbook, const QString &sheet, const QString &idLetter, const QString &scoreLetter,
+                  const std::function<void(ImportWizard &)> &beforePress = {})
+    {
+        m_nextFile = workbook;
+        bool pressed = false;
+        QTimer driver;
+        driver.setInterval(20);
+        connect(&driver, &QTimer::timeout, this, [&] {
+            auto *wizard = qobject_cast<ImportWizard *>(QApplication::activeModalWidget());
+            if (!wizard)
+                return;
+            driver.stop();
+            QTest::mouseClick(wizard->findChild<QPushButton *>(QStringLiteral("Command3")), Qt::LeftButton);
+            auto *sheets = wizard->findChild<QComboBox *>(QStringLiteral("Combo1"));
+            choose(sheets, sheets->findText(sheet));
+            auto *ids = wizard->findChild<QComboBox *>(QStringLiteral("Combo2"));
+            choose(ids, ids->findText(idLetter));
+            auto *scores = wizard->findChild<QComboBox *>(QStringLiteral("Combo3"));
+            choose(scores, scores->findText(scoreLetter));
+            auto *press = wizard->findChild<QPushButton *>(QStringLiteral("Command5"));
+            if (!press->isVisible()) {
+                wizard->Command1_Click();
+                return;
+            }
+            if (beforePress)
+                beforePress(*wizard);
+            pressed = true;
+            QTest::mouseClick(press, Qt::LeftButton);
+        });
+        driver.start();
+        QTest::mouseClick(m_main->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+        driver.stop();
+        QVERIFY(pressed);
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    // Presses the page's own save button and reads the page the site sends back.
+    void saveWithThePagesButton(const QString &buttonValue)
+    {
+        runInPage(browser(), QStringLiteral("Array.from(window.frames['FCONTENT'].document.forms.wlist.elements)"
+                                            ".find(e => e.value === '%1').click()").arg(buttonValue));
+        QTRY_VERIFY_WITH_TIMEOUT(runInPage(browser(), QStringLiteral(
+                                     "(function () { try { return !!window.frames['FCONTENT'].document.getElementById('saved')"
+                                     " && window.frames['FCONTENT'].document.readyState === 'complete'; } catch (e) { return false; } })()"))
+                                     .toBool(),
+                                 15000);
+    }
+
+    QString writeBook(const QString &name, const QList<QPair<QString, double>> &rows)
+    {
+        const QString path = m_books.filePath(name);
+        lxw_workbook *book = workbook_new(path.toLocal8Bit().constData());
+        lxw_worksheet *ws = workbook_add_worksheet(book, "成績");
+        int r = 0;
+        for (const auto &row : rows) {
+            worksheet_write_string(ws, r, 0, row.first.toUtf8().constData(), nullptr);
+            worksheet_write_number(ws, r, 1, row.second, nullptr);
+            r = r == 3 ? 299 : r + 1; // the fifth row lands in row 300
+        }
+        workbook_close(book);
+        return path;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_site.start(copyFixtures(m_fixtures)));
+        tallyra::FileDialog::setHandler([this](const tallyra::FileDialog::Request &) { return m_nextFile; });
+        tallyra::Shell::setHandler([this](const QUrl &url) { m_opened << url; });
+    }
+
+    void init()
+    {
+        m_env = std::make_unique<TestEnvironment>(m_site.server());
+        m_env->apply();
+        m_boxes = std::make_unique<MessageBoxScript>();
+        m_opened.clear();
+        m_main = std::make_unique<MainWindow>();
+        m_main->show();
+        tallyra::settings() = Settings::defaults();
+    }
+
+    void cleanup()
+    {
+        m_main.reset();
+        m_boxes.reset();
+        for (const auto &instance : EmbeddedSpreadsheet::running())
+            instance->quit();
+        m_env.reset();
+        QTest::qWait(0);
+    }
+
+    void cleanupTestCase()
+    {
+        tallyra::FileDialog::setHandler({});
+        tallyra::Shell::setHandler({});
+    }
+
+    void perStudentPageFromXlsx()
+    {
+        QVERIFY(openDemoClass(browser(), m_site, QStringLiteral("301")));
+        transfer(kDemoBooks + QStringLiteral(".xlsx"), QStringLiteral("三年一班國文"), "B", "E");
+
+        QCOMPARE(value("S091001"), QStringLiteral("82"));
+        QCOMPARE(value("S091002"), QStringLiteral("73"));
+        QCOMPARE(value("S091003"), QString()); // empty cell
+        QCOMPARE(value("S091005"), QString()); // 缺考
+        QCOMPARE(value("S091008"), QString()); // -5
+        QCOMPARE(value("S091011"), QString()); // 105
+        QCOMPARE(value("S091014"), QStringLiteral("59")); // 58.5
+        QCOMPARE(value("S091017"), QStringLiteral("58"));
+        QCOMPARE(value("S091020"), QString()); // not in the gradebook
+        QCOMPARE(background("S091014"), QStringLiteral("rgb(255, 255, 128)")); // highlighted
+        QCOMPARE(background("S091008"), QStringLiteral("rgb(128, 128, 255)"));
+
+        QCOMPARE(describe(m_boxes->shown()),
+                 (QStringList{box("Quillo", QMessageBox::Warning, kPartial),
+                              box("Quillo", QMessageBox::Information, reminder("暫時儲存成績"))}));
+        QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(report())});
+
+        const QString text = QString::fromUtf8(readFile(report()));
+        const QString date = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+        QVERIFY2(text.startsWith(date + QStringLiteral("\r\n==== Quillo: 成績輸入異常狀況回報 ====\r\n"
+                                                        "請注意！成績冊中學號 091003 的分數欄內沒有任何資料!\r\n"
+                                                        "請注意！成績冊中學號 091005 的分數欄內不是數值資料!\r\n"
+                                                        "請注意！成績冊中學號 091008 的分數欄內為負分!\r\n"
+                                                        "請注意！成積冊中學號 091011 的分數欄內資料超過100分!\r\n"
+                                                        "請注意！Quillo在成績冊中找不到學號 091020 !\r\n\r\n\r\n\r\n\r\n"
+                                                        "==== Quillo: 提醒您注意以下成績 ====\r\n")),
+                 qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("請注意! 學號 091014 的成績剛好在及格邊緣! (59分)\r\n")));
+        QVERIFY(text.contains(QStringLiteral("請注意! 學號 091017 的成績剛好在及格邊緣! (58分)\r\n")));
+        QVERIFY(text.endsWith(QStringLiteral("分)\r\n\r\n")));
+        // Anomalies keep the gradebook open whatever AutoClose says.
+        QCOMPARE(EmbeddedSpreadsheet::running().size(), size_t(1));
+
+        // The page's own button stores exactly what Tallyra wrote.
+        QStringList written;
+        for (int seat = 1; seat <= 36; ++seat)
+            written << value(QStringLiteral("S%1").arg(91000 + seat, 6, 10, QLatin1Char('0')));
+        saveWithThePagesButton(QStringLiteral("暫時儲存成績"));
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/teacher/grade.asp?class=301")))));
+        QStringList stored;
+        for (int seat = 1; seat <= 36; ++seat) {
+            const QString id = QStringLiteral("%1").arg(91000 + seat, 6, 10, QLatin1Char('0'));
+            stored << runInPage(browser(), QStringLiteral("document.forms.wlist['S%1'].value").arg(id)).toString();
+        }
+        QCOMPARE(stored, written);
+        QCOMPARE(written.count(QString()), 5);
+    }
+
+    void sharedNamePageFromXls()
+    {
+        QVERIFY(openDemoClass(browser(), m_site, QStringLiteral("302")));
+        transfer(kDemoBooks + QStringLiteral(".xls"), QStringLiteral("三年二班數學"), "B", "E");
+        const QStringList written = values(QStringLiteral("STD"));
+        QCOMPARE(written.size(), 40);
+        QCOMPARE(written.count(QString()), 5);
+        QCOMPARE(written[13], QStringLiteral("59"));
+        QCOMPARE(describe(m_boxes->shown()).last(), box("Quillo", QMessageBox::Information, reminder("送出期中評量")));
+        saveWithThePagesButton(QStringLiteral("送出期中評量"));
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/teacher/grade.asp?class=302")))));
+        const QString stored = runInPage(browser(), QStringLiteral(
+            "Array.from(document.forms.wlist.elements).filter(e => e.name === 'STD').map(e => e.value).join('|')")).toString();
+        QCOMPARE(stored.split(QLatin1Char('|')), written);
+    }
+
+    void odsGradebook()
+    {
+        QVERIFY(openDemoClass(browser(), m_site, QStringLiteral("205")));
+        transfer(kDemoBooks + QStringLiteral(".ods"), QStringLiteral("二年五班英文"), "B", "E");
+        QCOMPARE(value("S111514"), QStringLiteral("59"));
+        QCOMPARE(value("S111511"), QString());
+        QVERIFY(readFile(report()).contains("111520 !"));
+    }
+
+    void wholeCellMatchingDuplicatesAndRow300()
+    {
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/trap-frameset.html")))));
+        const QString book = writeBook(QStringLiteral("trap.xlsx"),
+                                       {{"12", 40}, {"123", 90}, {"7", 50}, {"7", 51}, {"0999", 61}});
+        transfer(book, QStringLiteral("成績"), "A", "B");
+        QCOMPARE(value("S12"), QStringLiteral("40"));
+        QCOMPARE(value("S123"), QStringLiteral("90"));
+        QCOMPARE(value("S7"), QString());
+        QCOMPARE(value("S0999"), QStringLiteral("61"));
+        QVERIFY(readFile(report()).contains(QStringLiteral("請注意！成績冊中學號 7 出現在多個列，無法確定分數!\r\n").toUtf8()));
+    }
+
+    void cleanTransfer_data()
+    {
+        QTest::addColumn<int>("autoClose");
+        QTest::addColumn<int>("autoMark");
+        QTest::newRow("close and highlight") << 1 << 1;
+        QTest::newRow("keep open, no highlight") << 0 << 0;
+    }
+
+    void cleanTransfer()
+    {
+        QFETCH(int, autoClose);
+        QFETCH(int, autoMark);
+        tallyra::settings().AutoClose = quint8(autoClose);
+        tallyra::settings().AutoMark = quint8(autoMark);
+        {
+            QFile earlier(report());
+            QVERIFY(earlier.open(QIODevice::WriteOnly));
+            earlier.write("earlier\r\n");
+        }
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = writeBook(QStringLiteral("clean.xlsx"), {{"0123", 77}, {"0456", 88}, {"1789", 100}});
+        transfer(book, QStringLiteral("成績"), "A", "B");
+        QCOMPARE(values("S0123") + values("S0456") + values("S1789"), (QStringList{"77", "88", "100"}));
+        QCOMPARE(describe(m_boxes->shown()),
+                 (QStringList{box("Quillo", QMessageBox::Information, kSuccess),
+                              box("Quillo", QMessageBox::Information, reminder("暫時儲存成績"))}));
+        QVERIFY(m_opened.isEmpty());
+        QCOMPARE(readFile(report()), QByteArray("earlier\r\n"));
+        QCOMPARE(EmbeddedSpreadsheet::running().empty(), autoClose == 1);
+        QCOMPARE(background("S0123").isEmpty(), autoMark == 0);
+    }
+
+    void refusedPages_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::newRow("no students") << "/fixtures/shared-no-ids-frameset.html";
+        QTest::newRow("empty form after the check") << "/fixtures/grade-frameset.html";
+    }
+
+    void refusedPages()
+    {
+        QFETCH(QString, page);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(page))));
+        const bool replaceForm = page.contains(QStringLiteral("grade-frameset"));
+        transfer(kDemoBooks + QStringLiteral(".xlsx"), QStringLiteral("三年一班國文"), "B", "E", [&](ImportWizard &) {
+            if (replaceForm) // the page went away between opening the wizard and the press
+                runInPage(browser(), QStringLiteral("window.frames['FCONTENT'].document.forms.wlist.remove()"));
+        });
+        QCOMPARE(describe(m_boxes->shown()), QStringList{box("錯誤", QMessageBox::Critical, kRefusal)});
+        QVERIFY(!QFile::exists(report()));
+        QVERIFY(m_opened.isEmpty());
+    }
+
+    void pageReloadedBetweenReadAndWrite()
+    {
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = writeBook(QStringLiteral("reload.xlsx"), {{"0123", 10}, {"0456", 20}, {"1789", 30}});
+        browser()->beforeWrite = [this] {
+            runInPage(browser(), QStringLiteral("window.frames['FCONTENT'].location.reload()"));
+            QTest::qWait(500);
+        };
+        transfer(book, QStringLiteral("成績"), "A", "B");
+        browser()->beforeWrite = {};
+        QCOMPARE(describe(m_boxes->shown()),
+                 QStringList{box("錯誤", QMessageBox::Critical,
+                                 QStringLiteral("Quillo無法把成績寫入網頁，網頁可能已經變更，請重新開啟成績輸入畫面後再試一次!"))});
+        QCOMPARE(values("S0123") + values("S0456") + values("S1789"), (QStringList{"77", "", "59.5"}));
+        QCOMPARE(EmbeddedSpreadsheet::running().size(), size_t(1));
+    }
+
+    void gradebookClosedBeforeThePress()
+    {
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = writeBook(QStringLiteral("closed.xlsx"), {{"0123", 10}});
+        transfer(book, QStringLiteral("成績"), "A", "B", [](ImportWizard &) {
+            EmbeddedSpreadsheet::running().back()->window()->close();
+        });
+        QCOMPARE(describe(m_boxes->shown()), QStringList{box("錯誤", QMessageBox::Critical, kRefusal)});
+        QCOMPARE(value("S0123"), QStringLiteral("77"));
+        QVERIFY(!QFile::exists(report()));
+    }
+
+    void reportThatCannotBeWritten()
+    {
+        QVERIFY(QDir().mkpath(report())); // a folder where the file should go
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = writeBook(QStringLiteral("nowrite.xlsx"), {{"0123", 10}});
+        transfer(book, QStringLiteral("成績"), "A", "B");
+        QCOMPARE(describe(m_boxes->shown()),
+                 (QStringList{box("Quillo", QMessageBox::Warning, kPartial),
+                              box("Quillo", QMessageBox::Warning, QStringLiteral("無法寫入報告檔 ") + report() + QStringLiteral("!")),
+                              box("Quillo", QMessageBox::Information, reminder("暫時儲存成績"))}));
+        QVERIFY(m_opened.isEmpty());
+    }
+};
+
+TALLYRA_WEB_TEST_MAIN(TestTransferEndToEnd)
+#include "tst_transfer_e2e.moc"
