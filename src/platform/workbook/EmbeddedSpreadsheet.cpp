@@ -128,12 +128,16 @@ std::optional<QVector<int>> EmbeddedSpreadsheet::findInColumn(int column, const 
     const WorkbookSheet *sheet = activeSheet();
     if (!sheet || column < 1)
         return std::nullopt;
-    const QString wanted = text.trimmed();
+    const QStringView wanted = QStringView(text).trimmed();
     QVector<int> rows;
     for (int r = 0; r < sheet->rowCount(); ++r) {
         const CellValue *value = sheet->at(r, column - 1);
-        if (value && !value->isEmpty()
-            && value->textForm().trimmed().compare(wanted, Qt::CaseInsensitive) == 0)
+        if (!value || value->isEmpty())
+            continue;
+        // Texts are compared in place; only other values need their text form made.
+        const QString formed = value->kind == CellValue::Kind::Text ? QString() : value->textForm();
+        const QStringView cellText = value->kind == CellValue::Kind::Text ? QStringView(value->text) : QStringView(formed);
+        if (cellText.trimmed().compare(wanted, Qt::CaseInsensitive) == 0)
             rows.push_back(r + 1);
     }
     return rows;
