@@ -128,19 +128,24 @@ std::optional<QVector<int>> EmbeddedSpreadsheet::findInColumn(int column, const 
     const WorkbookSheet *sheet = activeSheet();
     if (!sheet || column < 1)
         return std::nullopt;
-    const QStringView wanted = QStringView(text).trimmed();
-    QVector<int> rows;
-    for (int r = 0; r < sheet->rowCount(); ++r) {
-        const CellValue *value = sheet->at(r, column - 1);
-        if (!value || value->isEmpty())
-            continue;
-        // Texts are compared in place; only other values need their text form made.
-        const QString formed = value->kind == CellValue::Kind::Text ? QString() : value->textForm();
-        const QStringView cellText = value->kind == CellValue::Kind::Text ? QStringView(value->text) : QStringView(formed);
-        if (cellText.trimmed().compare(wanted, Qt::CaseInsensitive) == 0)
-            rows.push_back(r + 1);
+    // A transfer searches the same column once per student: index it once.
+    if (m_index.sheet != sheet || m_index.column != column) {
+        m_index.rows.clear();
+        for (int r = 0; r < sheet->rowCount(); ++r) {
+            const CellValue *value = sheet->at(r, column - 1);
+            if (value && !value->isEmpty())
+                m_index.rows[searchKey(value->textForm())].push_back(r + 1);
+        }
+        m_index.sheet = sheet;
+        m_index.column = column;
     }
-    return rows;
+    return m_index.rows.value(searchKey(text));
+}
+
+QString EmbeddedSpreadsheet::searchKey(const QString &text)
+{
+    // Whole cell, blanks around it and letter case ignored.
+    return text.trimmed().toCaseFolded();
 }
 
 std::optional<CellValue> EmbeddedSpreadsheet::cell(int row, int column) const
@@ -183,6 +188,7 @@ void EmbeddedSpreadsheet::end()
     if (!m_running)
         return;
     m_running = false;
+    m_index = {};
     m_workbooks.clear();
     m_active = -1;
     if (m_window) {
@@ -201,6 +207,7 @@ void EmbeddedSpreadsheet::end()
 
 void EmbeddedSpreadsheet::showActive()
 {
+    m_index = {};
     if (!m_window)
         return;
     const OpenWorkbook *wb = active();

@@ -4,6 +4,7 @@
 #include "platform/workbook/Workbook.h"
 
 #include <QObject>
+#include <QHash>
 #include <QPointer>
 
 #include <memory>
@@ -57,6 +58,14 @@ private:
     const WorkbookSheet *activeSheet() const;
     void showActive();
     void end();
+    static QString searchKey(const QString &text);
+
+    struct ColumnIndex {
+        const WorkbookSheet *sheet = nullptr;
+        int column = 0;
+        QHash<QString, QVector<int>> rows; // search key -> rows, in order
+    };
+    mutable ColumnIndex m_index;
 
     bool m_running = true;
     std::vector<OpenWorkbook> m_workbooks;
