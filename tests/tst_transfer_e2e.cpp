@@ -347,8 +347,13 @@ private slots:
         QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
         const QString book = writeBook(QStringLiteral("reload.xlsx"), {{"0123", 10}, {"0456", 20}, {"1789", 30}});
         browser()->beforeWrite = [this] {
-            runInPage(browser(), QStringLiteral("window.frames['FCONTENT'].location.reload()"));
-            QTest::qWait(500);
+            // Mark the old document, reload, and wait until a new one has replaced it.
+            runInPage(browser(), QStringLiteral("window.frames['FCONTENT'].document.oldPage = true;"
+                                                "window.frames['FCONTENT'].location.reload()"));
+            QTRY_VERIFY_WITH_TIMEOUT(runInPage(browser(), QStringLiteral(
+                "(function () { try { const d = window.frames['FCONTENT'].document;"
+                " return !d.oldPage && d.readyState === 'complete' && !!d.forms.wlist; } catch (e) { return false; } })()")).toBool(),
+                15000);
         };
         transfer(book, QStringLiteral("成績"), "A", "B");
         browser()->beforeWrite = {};
