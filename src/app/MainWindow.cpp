@@ -188,8 +188,7 @@ bool MainWindow::markColor() { return GradePage::markColor(m_browser); }
 
 void MainWindow::refuseNotAGradePage()
 {
-    MessageBox::show(this, QStringLiteral("無法找到相關欄位，請檢查是否在正確的成績輸入視窗!"), QStringLiteral("操作錯誤"),
-                     QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+    MessageBox::critical(this, QStringLiteral("無法找到相關欄位，請檢查是否在正確的成績輸入視窗!"), QStringLiteral("操作錯誤"));
 }
 
 void MainWindow::Command1_Click()
@@ -214,10 +213,9 @@ void MainWindow::Command2_Click()
     const bool coloured = markColor();
     button->setEnabled(true);
     if (!coloured) {
-        MessageBox::show(this,
+        MessageBox::critical(this,
                          QStringLiteral("無法更新醒目標示：成績輸入網頁已經變更或無法讀取（或學生超過 254 位），"
-                                        "請重新開啟成績輸入畫面後再試一次!"),
-                         QStringLiteral("操作錯誤"), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+                                        "請重新開啟成績輸入畫面後再試一次!"), QStringLiteral("操作錯誤"));
     }
 }
 
@@ -247,10 +245,7 @@ void MainWindow::mnuExit_Click() { close(); }
 
 void MainWindow::WebBrowser1_WindowClosing()
 {
-    const auto answer = MessageBox::show(this, QStringLiteral("這樣會關閉整個Quillo程式，您確定要關閉嗎?"),
-                                         QStringLiteral("關閉"), QMessageBox::Yes | QMessageBox::No,
-                                         QMessageBox::Yes, QMessageBox::Question);
-    if (answer != QMessageBox::Yes)
+    if (!MessageBox::askYesNo(this, QStringLiteral("這樣會關閉整個Quillo程式，您確定要關閉嗎?"), QStringLiteral("關閉")))
         return;
     // Ending at once would otherwise lose this run's settings.
     SaveSettings();

@@ -183,7 +183,7 @@ void OptionsDialog::Command2_Click()
     const OptionRules::Verdict verdict = OptionRules::check(
         {m_txtReportThreshold->text(), m_txtThreshold1->text(), m_txtThreshold2->text()});
     if (!verdict.passed()) {
-        MessageBox::show(this, verdict.message, QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+        MessageBox::warning(this, verdict.message, QString());
         return;
     }
     Settings &s = settings();

@@ -182,8 +182,7 @@ void ImportWizard::Combo1_Click()
     const bool activated = position >= 1 && position <= 255 && m_session.activateSheet(position);
     if (!activated) {
         m_sheetCurrent = false;
-        MessageBox::show(this, QStringLiteral("無法開啟所選的工作表，成績冊可能已經關閉，請重新選擇工作表或檔案!"),
-                         QStringLiteral("輸入成績"), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+        MessageBox::warning(this, QStringLiteral("無法開啟所選的工作表，成績冊可能已經關閉，請重新選擇工作表或檔案!"), QStringLiteral("輸入成績"));
         ShowStep(2);
         return;
     }
@@ -258,9 +257,8 @@ void ImportWizard::Command3_Click()
 
 void ImportWizard::refuse()
 {
-    MessageBox::show(this,
-                     QStringLiteral("Quillo無法輸入成績!!\r\n無法找到相關欄位，請檢查是否在正確的成績輸入視窗!"),
-                     QStringLiteral("錯誤"), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+    MessageBox::critical(this,
+                     QStringLiteral("Quillo無法輸入成績!!\r\n無法找到相關欄位，請檢查是否在正確的成績輸入視窗!"), QStringLiteral("錯誤"));
     Command1_Click();
 }
 
@@ -289,9 +287,8 @@ void ImportWizard::Command5_Click()
     const WriteReport written = m_browser->writeForm(GradePageNames::contentFrame, GradePageNames::scoreForm,
                                                      snapshot, plan.writes);
     if (!written.ok()) {
-        MessageBox::show(this,
-                         QStringLiteral("Quillo無法把成績寫入網頁，網頁可能已經變更，請重新開啟成績輸入畫面後再試一次!"),
-                         QStringLiteral("錯誤"), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+        MessageBox::critical(this,
+                         QStringLiteral("Quillo無法把成績寫入網頁，網頁可能已經變更，請重新開啟成績輸入畫面後再試一次!"), QStringLiteral("錯誤"));
         Command1_Click();
         return;
     }
@@ -301,8 +298,7 @@ void ImportWizard::Command5_Click()
 void ImportWizard::openReport(const TransferReport &report)
 {
     if (!report.written()) {
-        MessageBox::show(this, QStringLiteral("無法寫入報告檔 ") + report.path() + QStringLiteral("!"),
-                         QStringLiteral("Quillo"), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+        MessageBox::warning(this, QStringLiteral("無法寫入報告檔 ") + report.path() + QStringLiteral("!"), QStringLiteral("Quillo"));
         return;
     }
     Shell::open(QUrl::fromLocalFile(report.path()));
@@ -319,8 +315,7 @@ void ImportWizard::FinishTransfer(const TransferPlan &plan, TransferReport &repo
         report.writeBorderlineSection(plan.notes);
 
     if (report.anomalyCount() > 0) {
-        MessageBox::show(this, QStringLiteral("您指定的分數已經輸入到「教師資訊系統」中，部份成績無法輸入!!"), title,
-                         QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+        MessageBox::warning(this, QStringLiteral("您指定的分數已經輸入到「教師資訊系統」中，部份成績無法輸入!!"), title);
         openReport(report);
     } else {
         const auto &app = m_session.ExcelApp();
@@ -329,18 +324,16 @@ void ImportWizard::FinishTransfer(const TransferPlan &plan, TransferReport &repo
             app->closeActiveWorkbook();
             app->quit();
         }
-        MessageBox::show(this, QStringLiteral("您指定的分數已經成功輸入到「教師資訊系統」中!"), title, QMessageBox::Ok,
-                         QMessageBox::Ok, QMessageBox::Information);
+        MessageBox::information(this, QStringLiteral("您指定的分數已經成功輸入到「教師資訊系統」中!"), title);
         if (!plan.notes.isEmpty())
             openReport(report);
     }
 
     const QString button = plan.layout == GradeForm::Layout::SharedName ? QStringLiteral("送出期中評量")
                                                                          : QStringLiteral("暫時儲存成績");
-    MessageBox::show(this,
+    MessageBox::information(this,
                      QStringLiteral("再次提醒您，還要按下「") + button
-                         + QStringLiteral("」才會真正把成績存到「教師資訊系統」中哦！"),
-                     title, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
+                         + QStringLiteral("」才會真正把成績存到「教師資訊系統」中哦！"), title);
     Command1_Click();
 }
 

@@ -27,6 +27,27 @@ QMessageBox::StandardButton MessageBox::show(QWidget *parent, const QString &tex
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
+void MessageBox::critical(QWidget *parent, const QString &text, const QString &title)
+{
+    show(parent, text, title, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+}
+
+void MessageBox::warning(QWidget *parent, const QString &text, const QString &title)
+{
+    show(parent, text, title, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+}
+
+void MessageBox::information(QWidget *parent, const QString &text, const QString &title)
+{
+    show(parent, text, title, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
+}
+
+bool MessageBox::askYesNo(QWidget *parent, const QString &text, const QString &title)
+{
+    return show(parent, text, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::Question)
+           == QMessageBox::Yes;
+}
+
 void MessageBox::setHandler(Handler handler) { handlerSlot() = std::move(handler); }
 
 } // namespace tallyra

@@ -28,6 +28,13 @@ public:
                                             QMessageBox::StandardButton defaultButton,
                                             QMessageBox::Icon icon);
 
+    // The boxes the application shows: an OK button and an icon, or Yes/No
+    // with Yes as the default. An empty title means the application title.
+    static void critical(QWidget *parent, const QString &text, const QString &title);
+    static void warning(QWidget *parent, const QString &text, const QString &title);
+    static void information(QWidget *parent, const QString &text, const QString &title);
+    static bool askYesNo(QWidget *parent, const QString &text, const QString &title); // true on Yes
+
     // Replaces the real dialog (tests); an empty handler restores it.
     static void setHandler(Handler handler);
 };
