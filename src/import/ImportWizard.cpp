@@ -150,12 +150,11 @@ void ImportWizard::ShowStep(int step)
 
     QComboBox *reset = step == 2 ? m_combo1 : step == 3 ? m_combo2 : step == 4 ? m_combo3 : nullptr;
     if (reset) {
-        if (reset->currentIndex() == 0)
-            (this->*(reset == m_combo1 ? &ImportWizard::Combo1_Click
-                     : reset == m_combo2 ? &ImportWizard::Combo2_Click
-                                         : &ImportWizard::Combo3_Click))();
-        else
-            reset->setCurrentIndex(0);
+        const bool alreadyPrompt = reset->currentIndex() == 0;
+        reset->setCurrentIndex(0); // a change runs the list's handler
+        // Only the score list's handler acts on its prompt: it hides 輸入成績.
+        if (alreadyPrompt && reset == m_combo3)
+            Combo3_Click();
     }
 
     m_label2[0]->setVisible(step >= 2);
