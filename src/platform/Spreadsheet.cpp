@@ -1,7 +1,7 @@
 #include "platform/Spreadsheet.h"
 
+#include "platform/calc/CalcSpreadsheet.h"
 #include "platform/workbook/EmbeddedSpreadsheet.h"
-
 
 namespace tallyra {
 
@@ -17,6 +17,9 @@ std::shared_ptr<Spreadsheet> Spreadsheet::start()
 {
     if (const auto &factory = factorySlot())
         return factory();
+    // Calc where it is installed and answers; the teacher loses nothing without it.
+    if (auto calc = CalcSpreadsheet::start())
+        return calc;
     return EmbeddedSpreadsheet::start();
 }
 

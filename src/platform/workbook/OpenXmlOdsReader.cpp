@@ -91,16 +91,7 @@ namespace ss = orcus::spreadsheet;
 
 QString toQString(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-// A formula result or a text that spells one of the error codes.
-bool isErrorCode(std::string_view s)
-{
-    static const std::array<std::string_view, 8> codes = {"#NULL!", "#DIV/0!", "#VALUE!", "#REF!",
-                                                          "#NAME?", "#NUM!",   "#N/A",    "#GETTING_DATA"};
-    for (const auto code : codes)
-        if (s == code)
-            return true;
-    return false;
-}
+bool isErrorCode(std::string_view s) { return WorkbookReader::isErrorCode(toQString(s)); }
 
 class SharedStrings : public ss::iface::import_shared_strings {
 public:

@@ -76,4 +76,12 @@ std::optional<Workbook> read(const QString &path)
 
 } // namespace WorkbookReader
 
+bool WorkbookReader::isErrorCode(const QString &text)
+{
+    static const QStringList codes = {QStringLiteral("#NULL!"), QStringLiteral("#DIV/0!"), QStringLiteral("#VALUE!"),
+                                      QStringLiteral("#REF!"),  QStringLiteral("#NAME?"),  QStringLiteral("#NUM!"),
+                                      QStringLiteral("#N/A"),   QStringLiteral("#GETTING_DATA")};
+    return codes.contains(text);
+}
+
 } // namespace tallyra

@@ -35,6 +35,10 @@ std::optional<Workbook> read(const QString &path);
 std::optional<Workbook> readOpenXmlOrOds(const QString &path);
 std::optional<Workbook> readXls(const QString &path);
 
+// Whether a formula's text result spells one of the error codes ("#DIV/0!"):
+// a result cached as text is still the error the formula gave.
+bool isErrorCode(const QString &text);
+
 } // namespace WorkbookReader
 
 } // namespace tallyra

@@ -1,0 +1,69 @@
+#pragma once
+
+// The boundary between Tallyra and its Calc plugin. The plugin holds every
+// UNO call and links the office's libraries; Tallyra itself loads it at run
+// time, so it builds and runs where LibreOffice is not installed. Only plain
+// standard types cross the boundary; no exception does.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tallyra::calc {
+
+// Raised whenever this interface changes, so that a stale plugin is refused.
+inline constexpr int kBridgeVersion = 1;
+
+struct Cell {
+    enum class Kind { Empty, Number, Text, Boolean, Error };
+    Kind kind = Kind::Empty;
+    double number = 0;  // Number; Boolean as 1 or 0
+    std::u16string text; // Text; Error as the office shows it ("#DIV/0!")
+    bool formula = false; // the value is a formula's result
+};
+
+// One office reached through its pipe, with the documents loaded through
+// this connection. Calls block until the office answers; a call the office
+// cannot answer (document closed, office gone) fails and says why in
+// lastError().
+class Office {
+public:
+    virtual ~Office() = default;
+
+    // Loads `url` hidden, so that no prompt can block the call, and makes it
+    // the active document.
+    virtual bool load(const std::u16string &url, bool readOnly) = 0;
+    // Shows the active document's window and brings it to the front.
+    virtual bool show() = 0;
+    virtual bool activateDocument(int number) = 0; // counted from 1, in load order
+    virtual std::optional<int> sheetCount() = 0;
+    virtual std::optional<std::u16string> sheetName(int number) = 0;
+    virtual bool activateSheet(int number) = 0;
+    // The cells of `column` in the active sheet, row 1 first, down to the
+    // last used row of the sheet.
+    virtual std::optional<std::vector<Cell>> column(int column) = 0;
+    virtual std::optional<Cell> cell(int row, int column) = 0;
+    virtual std::optional<bool> isModified() = 0;
+    // Types text into a cell of the active sheet, as the teacher would.
+    virtual bool enterText(int row, int column, const std::u16string &text) = 0;
+    virtual bool closeDocument() = 0; // the active one, without saving
+    virtual bool terminate() = 0;     // asks the office to end
+    virtual std::u16string lastError() const = 0;
+};
+
+class Bridge {
+public:
+    virtual ~Bridge() = default;
+    // One attempt to reach the office listening on the named pipe.
+    virtual std::unique_ptr<Office> connect(const std::u16string &pipeName, std::u16string *error) = 0;
+};
+
+} // namespace tallyra::calc
+
+// The plugin's one exported symbol: its bridge, or null when the plugin was
+// built for another version of this interface.
+extern "C" {
+using TallyraCalcBridgeFunction = tallyra::calc::Bridge *(*)(int version);
+}
+#define TALLYRA_CALC_BRIDGE_SYMBOL "tallyra_calc_bridge"

@@ -1,0 +1,435 @@
+// The Calc plugin: every UNO call Tallyra makes, behind the plain interface
+// of CalcBridge.h. Built only where the office's SDK is installed.
+
+#include "platform/calc/CalcBridge.h"
+
+#include <com/sun/star/awt/XTopWindow.hpp>
+#include <com/sun/star/awt/XWindow.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/sheet/CellFlags.hpp>
+#include <com/sun/star/sheet/FormulaResult.hpp>
+#include <com/sun/star/sheet/XCellRangesQuery.hpp>
+#include <com/sun/star/sheet/XSheetCellRanges.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XSheetCellCursor.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XSpreadsheetView.hpp>
+#include <com/sun/star/sheet/XSpreadsheets.hpp>
+#include <com/sun/star/sheet/XUsedAreaCursor.hpp>
+#include <com/sun/star/table/CellContentType.hpp>
+#include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/uno/DeploymentException.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <com/sun/star/util/NumberFormat.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
+#include <com/sun/star/util/XNumberFormats.hpp>
+#include <com/sun/star/util/XNumberFormatsSupplier.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <rtl/ustring.hxx>
+
+#include <cstdlib>
+#include <mutex>
+
+using namespace com::sun::star;
+using rtl::OUString;
+using uno::Reference;
+using uno::UNO_QUERY;
+using uno::UNO_QUERY_THROW;
+
+namespace tallyra::calc {
+namespace {
+
+// sal_Unicode and char16_t are both UTF-16 code units.
+OUString toOU(const std::u16string &s)
+{
+    return OUString(reinterpret_cast<const sal_Unicode *>(s.data()), static_cast<sal_Int32>(s.size()));
+}
+
+std::u16string fromOU(const OUString &s)
+{
+    return std::u16string(reinterpret_cast<const char16_t *>(s.getStr()), static_cast<size_t>(s.getLength()));
+}
+
+beans::PropertyValue property(const char *name, const uno::Any &value)
+{
+    beans::PropertyValue p;
+    p.Name = OUString::createFromAscii(name);
+    p.Value = value;
+    return p;
+}
+
+// The plugin's own UNO environment, made once. Without URE_BOOTSTRAP naming
+// the office's fundamentalrc the type manager would lack the office's types.
+Reference<uno::XComponentContext> localContext()
+{
+    static std::once_flag once;
+    static Reference<uno::XComponentContext> context;
+    static OUString failure;
+    std::call_once(once, [] {
+        setenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:" TALLYRA_OFFICE_PROGRAM_DIR "/fundamentalrc", 0);
+        try {
+            context = cppu::defaultBootstrap_InitialComponentContext();
+        } catch (const uno::Exception &e) {
+            failure = e.Message;
+        }
+    });
+    if (!context.is())
+        throw uno::DeploymentException("no local UNO context: " + failure);
+    return context;
+}
+
+class UnoOffice final : public Office {
+public:
+    UnoOffice(Reference<uno::XComponentContext> context, Reference<frame::XDesktop2> desktop)
+        : m_context(std::move(context)), m_desktop(std::move(desktop))
+    {
+    }
+
+    ~UnoOffice() override
+    {
+        // Released here so that a bridge already gone cannot throw out of a destructor.
+        try {
+            m_documents.clear();
+            m_desktop.clear();
+            m_context.clear();
+        } catch (...) {
+        }
+    }
+
+    bool load(const std::u16string &url, bool readOnly) override
+    {
+        return attempt([&] {
+            const beans::PropertyValue properties[] = {
+                property("Hidden", uno::Any(true)),
+                property("ReadOnly", uno::Any(readOnly)),
+                property("MacroExecutionMode", uno::Any(document::MacroExecMode::NEVER_EXECUTE)),
+                property("UpdateDocMode", uno::Any(document::UpdateDocMode::NO_UPDATE)),
+            };
+            const uno::Sequence<beans::PropertyValue> args(properties, 4);
+            Reference<frame::XComponentLoader> loader(m_desktop, UNO_QUERY_THROW);
+            Reference<lang::XComponent> component = loader->loadComponentFromURL(toOU(url), "_blank", 0, args);
+            Reference<sheet::XSpreadsheetDocument> document(component, UNO_QUERY);
+            if (!document.is()) {
+                // Loaded, but not as a spreadsheet: do not leave it open unseen.
+                Reference<util::XCloseable> closeable(component, UNO_QUERY);
+                if (closeable.is())
+                    closeable->close(true);
+                throw uno::RuntimeException("not a spreadsheet");
+            }
+            m_documents.push_back(document);
+            m_active = static_cast<int>(m_documents.size()) - 1;
+            return true;
+        });
+    }
+
+    bool show() override
+    {
+        return attempt([&] {
+            Reference<awt::XWindow> window = frame()->getContainerWindow();
+            window->setVisible(true);
+            Reference<awt::XTopWindow> top(window, UNO_QUERY);
+            if (top.is())
+                top->toFront();
+            return true;
+        });
+    }
+
+    bool activateDocument(int number) override
+    {
+        if (number < 1 || number > static_cast<int>(m_documents.size()))
+            return fail(u"no such document");
+        m_active = number - 1;
+        return true;
+    }
+
+    std::optional<int> sheetCount() override
+    {
+        return attemptValue([&] { return static_cast<int>(sheets()->getCount()); });
+    }
+
+    std::optional<std::u16string> sheetName(int number) override
+    {
+        return attemptValue([&] { return fromOU(Reference<container::XNamed>(sheet(number), UNO_QUERY_THROW)->getName()); });
+    }
+
+    bool activateSheet(int number) override
+    {
+        return attempt([&] {
+            view()->setActiveSheet(sheet(number));
+            return true;
+        });
+    }
+
+    std::optional<std::vector<Cell>> column(int column) override
+    {
+        return attemptValue([&] {
+            const Reference<sheet::XSpreadsheet> active = view()->getActiveSheet();
+            Reference<sheet::XSheetCellCursor> cursor = active->createCursor();
+            Reference<sheet::XUsedAreaCursor>(cursor, UNO_QUERY_THROW)->gotoEndOfUsedArea(false);
+            const sal_Int32 lastRow =
+                Reference<sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)->getRangeAddress().EndRow;
+            std::vector<Cell> cells;
+            if (column < 1)
+                throw uno::RuntimeException("no such column");
+            Reference<table::XCellRange> range = active->getCellRangeByPosition(column - 1, 0, column - 1, lastRow);
+            // One round trip for the whole column. It gives formula results
+            // as bare numbers and texts (an error as nothing), so the few
+            // formula cells an ID column may hold are then read one by one.
+            const auto rows = Reference<sheet::XCellRangeData>(range, UNO_QUERY_THROW)->getDataArray();
+            cells.reserve(static_cast<size_t>(rows.getLength()));
+            for (const auto &row : rows) {
+                Cell c;
+                double number = 0;
+                OUString text;
+                if (row.getLength() > 0 && (row[0] >>= number)) {
+                    c.kind = Cell::Kind::Number;
+                    c.number = number;
+                } else if (row.getLength() > 0 && (row[0] >>= text) && !text.isEmpty()) {
+                    c.kind = Cell::Kind::Text;
+                    c.text = fromOU(text);
+                }
+                cells.push_back(std::move(c));
+            }
+            const Reference<sheet::XSheetCellRanges> formulas =
+                Reference<sheet::XCellRangesQuery>(range, UNO_QUERY_THROW)->queryContentCells(sheet::CellFlags::FORMULA);
+            for (const auto &block : formulas->getRangeAddresses()) {
+                for (sal_Int32 r = block.StartRow; r <= block.EndRow && r < static_cast<sal_Int32>(cells.size()); ++r)
+                    cells[static_cast<size_t>(r)] = read(active->getCellByPosition(column - 1, r));
+            }
+            return cells;
+        });
+    }
+
+    std::optional<Cell> cell(int row, int column) override
+    {
+        return attemptValue([&] {
+            if (row < 1 || column < 1)
+                throw uno::RuntimeException("no such cell");
+            return read(view()->getActiveSheet()->getCellByPosition(column - 1, row - 1));
+        });
+    }
+
+    std::optional<bool> isModified() override
+    {
+        return attemptValue([&] { return bool(Reference<util::XModifiable>(document(), UNO_QUERY_THROW)->isModified()); });
+    }
+
+    bool enterText(int row, int column, const std::u16string &text) override
+    {
+        return attempt([&] {
+            view()->getActiveSheet()->getCellByPosition(column - 1, row - 1)->setFormula(toOU(text));
+            return true;
+        });
+    }
+
+    bool closeDocument() override
+    {
+        return attempt([&] {
+            const Reference<sheet::XSpreadsheetDocument> doc = document();
+            // Unsaved changes are dropped on purpose: no prompt may ask.
+            Reference<util::XModifiable> modifiable(doc, UNO_QUERY);
+            if (modifiable.is())
+                modifiable->setModified(false);
+            Reference<util::XCloseable>(doc, UNO_QUERY_THROW)->close(true);
+            m_documents.erase(m_documents.begin() + m_active);
+            m_active = m_documents.empty() ? -1 : 0;
+            m_formats.clear();
+            return true;
+        });
+    }
+
+    bool terminate() override
+    {
+        try {
+            return m_desktop.is() && m_desktop->terminate();
+        } catch (const lang::DisposedException &) {
+            // The connection went down with the office: it has ended.
+            return true;
+        } catch (const uno::Exception &e) {
+            m_error = fromOU(e.Message);
+            return false;
+        }
+    }
+
+    std::u16string lastError() const override { return m_error; }
+
+private:
+    template <typename F>
+    bool attempt(F &&f)
+    {
+        try {
+            m_error.clear();
+            return f();
+        } catch (const uno::Exception &e) {
+            m_error = fromOU(e.Message);
+            if (m_error.empty())
+                m_error = u"UNO call failed";
+            return false;
+        }
+    }
+
+    template <typename F>
+    auto attemptValue(F &&f) -> std::optional<decltype(f())>
+    {
+        try {
+            m_error.clear();
+            return f();
+        } catch (const uno::Exception &e) {
+            m_error = fromOU(e.Message);
+            if (m_error.empty())
+                m_error = u"UNO call failed";
+            return std::nullopt;
+        }
+    }
+
+    bool fail(const char16_t *why)
+    {
+        m_error = why;
+        return false;
+    }
+
+    Reference<sheet::XSpreadsheetDocument> document() const
+    {
+        if (m_active < 0 || m_active >= static_cast<int>(m_documents.size()))
+            throw uno::RuntimeException("no active document");
+        return m_documents[static_cast<size_t>(m_active)];
+    }
+
+    Reference<frame::XController> controller() const
+    {
+        Reference<frame::XController> c = Reference<frame::XModel>(document(), UNO_QUERY_THROW)->getCurrentController();
+        if (!c.is())
+            throw uno::RuntimeException("document has no view");
+        return c;
+    }
+
+    Reference<frame::XFrame> frame() const { return controller()->getFrame(); }
+    Reference<sheet::XSpreadsheetView> view() const { return {controller(), UNO_QUERY_THROW}; }
+    Reference<container::XIndexAccess> sheets() const { return {document()->getSheets(), UNO_QUERY_THROW}; }
+
+    Reference<sheet::XSpreadsheet> sheet(int number) const
+    {
+        const Reference<container::XIndexAccess> all = sheets();
+        if (number < 1 || number > all->getCount())
+            throw uno::RuntimeException("no such sheet");
+        return {all->getByIndex(number - 1), UNO_QUERY_THROW};
+    }
+
+    // Calc has no boolean cells: TRUE and FALSE are numbers in a logical format.
+    bool isLogical(const Reference<table::XCell> &cell)
+    {
+        if (!m_formats.is())
+            m_formats = Reference<util::XNumberFormatsSupplier>(document(), UNO_QUERY_THROW)->getNumberFormats();
+        sal_Int32 key = 0;
+        Reference<beans::XPropertySet>(cell, UNO_QUERY_THROW)->getPropertyValue("NumberFormat") >>= key;
+        sal_Int16 type = 0;
+        m_formats->getByKey(key)->getPropertyValue("Type") >>= type;
+        return (type & util::NumberFormat::LOGICAL) != 0;
+    }
+
+    // A formula such as =TRUE() has a logical result in a general format:
+    // the office shows it as TRUE or FALSE.
+    Cell numberCell(const Reference<table::XCell> &cell, bool formula)
+    {
+        Cell c;
+        c.formula = formula;
+        c.number = cell->getValue();
+        bool logical = isLogical(cell);
+        if (!logical && formula && (c.number == 0 || c.number == 1)) {
+            const OUString shown = Reference<text::XTextRange>(cell, UNO_QUERY_THROW)->getString();
+            logical = shown == "TRUE" || shown == "FALSE";
+        }
+        c.kind = logical ? Cell::Kind::Boolean : Cell::Kind::Number;
+        if (logical)
+            c.number = c.number != 0 ? 1 : 0;
+        return c;
+    }
+
+    Cell read(const Reference<table::XCell> &cell)
+    {
+        Cell c;
+        const auto text = [&] { return fromOU(Reference<text::XTextRange>(cell, UNO_QUERY_THROW)->getString()); };
+        switch (cell->getType()) {
+        case table::CellContentType_EMPTY:
+            return c;
+        case table::CellContentType_VALUE:
+            return numberCell(cell, false);
+        case table::CellContentType_TEXT:
+            c.kind = Cell::Kind::Text;
+            c.text = text();
+            return c;
+        case table::CellContentType_FORMULA: {
+            c.formula = true;
+            if (cell->getError() != 0) {
+                c.kind = Cell::Kind::Error;
+                c.text = text();
+                return c;
+            }
+            sal_Int32 result = 0;
+            Reference<beans::XPropertySet>(cell, UNO_QUERY_THROW)->getPropertyValue("FormulaResultType2") >>= result;
+            if (result == sheet::FormulaResult::VALUE)
+                return numberCell(cell, true);
+            c.kind = result == sheet::FormulaResult::ERROR ? Cell::Kind::Error : Cell::Kind::Text;
+            c.text = text();
+            return c;
+        }
+        default:
+            return c;
+        }
+    }
+
+    Reference<uno::XComponentContext> m_context;
+    Reference<frame::XDesktop2> m_desktop;
+    std::vector<Reference<sheet::XSpreadsheetDocument>> m_documents;
+    int m_active = -1;
+    Reference<util::XNumberFormats> m_formats;
+    std::u16string m_error;
+};
+
+class UnoBridge final : public Bridge {
+public:
+    std::unique_ptr<Office> connect(const std::u16string &pipeName, std::u16string *error) override
+    {
+        try {
+            const Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(localContext());
+            const OUString url = "uno:pipe,name=" + toOU(pipeName) + ";urp;StarOffice.ComponentContext";
+            Reference<uno::XComponentContext> remote(resolver->resolve(url), UNO_QUERY_THROW);
+            Reference<frame::XDesktop2> desktop = frame::Desktop::create(remote);
+            return std::make_unique<UnoOffice>(remote, desktop);
+        } catch (const uno::Exception &e) {
+            if (error)
+                *error = fromOU(e.Message);
+            return nullptr;
+        }
+    }
+};
+
+} // namespace
+} // namespace tallyra::calc
+
+extern "C" __attribute__((visibility("default"))) tallyra::calc::Bridge *tallyra_calc_bridge(int version)
+{
+    if (version != tallyra::calc::kBridgeVersion)
+        return nullptr;
+    static tallyra::calc::UnoBridge bridge;
+    return &bridge;
+}

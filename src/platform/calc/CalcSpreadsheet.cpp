@@ -1,0 +1,436 @@
+#include "platform/calc/CalcSpreadsheet.h"
+
+#include "platform/calc/CalcBridge.h"
+#include "platform/calc/OfficeProcess.h"
+#include "platform/workbook/Workbook.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLibrary>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#ifndef TALLYRA_OFFICE_PROGRAM
+#define TALLYRA_OFFICE_PROGRAM "/usr/lib/libreoffice/program/soffice"
+#endif
+
+namespace tallyra {
+
+namespace {
+
+// The one thread that makes office calls. It is never joined: a call stuck
+// in a dead office must not hold up Tallyra's exit.
+class OfficeWorker {
+public:
+    static OfficeWorker &instance()
+    {
+        static OfficeWorker *worker = new OfficeWorker; // outlives static destruction on purpose
+        return *worker;
+    }
+
+    void post(std::function<void()> task)
+    {
+        {
+            const std::lock_guard lock(m_queue->mutex);
+            m_queue->tasks.push_back(std::move(task));
+        }
+        m_queue->ready.notify_one();
+    }
+
+private:
+    struct Queue {
+        std::mutex mutex;
+        std::condition_variable ready;
+        std::deque<std::function<void()>> tasks;
+    };
+
+    OfficeWorker() : m_queue(std::make_shared<Queue>())
+    {
+        std::thread([queue = m_queue] {
+            for (;;) {
+                std::function<void()> task;
+                {
+                    std::unique_lock lock(queue->mutex);
+                    queue->ready.wait(lock, [&] { return !queue->tasks.empty(); });
+                    task = std::move(queue->tasks.front());
+                    queue->tasks.pop_front();
+                }
+                task();
+            }
+        }).detach();
+    }
+
+    std::shared_ptr<Queue> m_queue;
+};
+
+// Tells the waiting thread that a call has returned. Lives in the waiting
+// thread; the worker may be the last to let go of it.
+class CallDone : public QObject {
+    Q_OBJECT
+signals:
+    void finished();
+};
+
+template <typename T>
+std::optional<T> runOnWorker(std::function<T()> work, int timeoutMs, const std::function<void()> &onTimeout)
+{
+    struct State {
+        std::atomic<bool> done = false;
+        std::optional<T> result;
+    };
+    auto state = std::make_shared<State>();
+    std::shared_ptr<CallDone> done(new CallDone, [](CallDone *d) { d->deleteLater(); });
+    QEventLoop loop;
+    QObject::connect(done.get(), &CallDone::finished, &loop, &QEventLoop::quit);
+    OfficeWorker::instance().post([state, done, work = std::move(work)] {
+        state->result = work();
+        state->done = true;
+        emit done->finished();
+    });
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    limit.start(timeoutMs);
+    if (!state->done)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!state->done) {
+        // The office hangs (a prompt, a crash): end it, which also ends the call.
+        onTimeout();
+        limit.start(5000);
+        if (!state->done)
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        return std::nullopt;
+    }
+    return std::move(state->result);
+}
+
+std::optional<CalcSpreadsheet::Options> &optionsSlot()
+{
+    static std::optional<CalcSpreadsheet::Options> options;
+    return options;
+}
+
+QString &startFailure()
+{
+    static QString failure;
+    return failure;
+}
+
+calc::Bridge *loadBridge(const QString &path)
+{
+    // Loaded once and never unloaded: UNO keeps threads of its own running.
+    static QHash<QString, calc::Bridge *> loaded;
+    if (const auto it = loaded.constFind(path); it != loaded.constEnd())
+        return it.value();
+    calc::Bridge *bridge = nullptr;
+    auto *library = new QLibrary(path);
+    library->setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    if (library->load()) {
+        if (auto entry = reinterpret_cast<TallyraCalcBridgeFunction>(library->resolve(TALLYRA_CALC_BRIDGE_SYMBOL)))
+            bridge = entry(calc::kBridgeVersion);
+    }
+    if (!bridge) {
+        startFailure() = QStringLiteral("Calc plugin not usable: %1").arg(library->errorString());
+        delete library;
+    }
+    loaded.insert(path, bridge);
+    return bridge;
+}
+
+OfficeProfiles &profiles(const QString &root)
+{
+    static std::map<QString, OfficeProfiles> pools;
+    return pools.try_emplace(root, root).first->second;
+}
+
+QString searchKey(const QString &text) { return text.trimmed().toCaseFolded(); }
+
+CellValue toCellValue(const calc::Cell &cell)
+{
+    const auto text = [&] { return QString::fromStdU16String(cell.text); };
+    switch (cell.kind) {
+    case calc::Cell::Kind::Empty:
+        return {};
+    case calc::Cell::Kind::Number:
+        return CellValue::ofNumber(cell.number);
+    case calc::Cell::Kind::Text:
+        // A formula's result cached as text may spell an error, read as the
+        // error it is, as the embedded reader does.
+        if (cell.formula && WorkbookReader::isErrorCode(text()))
+            return CellValue::ofError(text());
+        return CellValue::ofText(text());
+    case calc::Cell::Kind::Boolean:
+        return CellValue::ofBoolean(cell.number != 0);
+    case calc::Cell::Kind::Error:
+        return CellValue::ofError(text());
+    }
+    return {};
+}
+
+} // namespace
+
+CalcSpreadsheet::Options CalcSpreadsheet::defaultOptions()
+{
+    Options o;
+    o.pluginPath = QCoreApplication::applicationDirPath() + QStringLiteral("/libtallyra-calc.so");
+    o.officePath = QStringLiteral(TALLYRA_OFFICE_PROGRAM);
+    o.profileRoot = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                    QStringLiteral("/tallyra/office-profiles");
+    return o;
+}
+
+void CalcSpreadsheet::setOptions(std::optional<Options> options) { optionsSlot() = std::move(options); }
+
+QString CalcSpreadsheet::lastStartFailure() { return startFailure(); }
+
+std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
+{
+    const Options options = optionsSlot().value_or(defaultOptions());
+    startFailure().clear();
+    if (!QFileInfo(options.officePath).isExecutable()) {
+        startFailure() = QStringLiteral("no office at %1").arg(options.officePath);
+        return nullptr;
+    }
+    calc::Bridge *bridge = loadBridge(options.pluginPath);
+    if (!bridge)
+        return nullptr;
+
+    OfficeProfiles &pool = profiles(options.profileRoot);
+    const QString profile = pool.acquire();
+    if (profile.isEmpty()) {
+        startFailure() = QStringLiteral("no profile folder under %1").arg(options.profileRoot);
+        return nullptr;
+    }
+    // Unique among every office on the machine, Tallyra's or the teacher's.
+    const QString pipe = QStringLiteral("tallyra-%1-%2")
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(QRandomGenerator::global()->generate64(), 0, 16);
+    const qint64 pid = OfficeProcess::startDetached(
+        options.officePath,
+        {OfficeProfiles::installationArgument(profile),
+         QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe), QStringLiteral("--norestore"),
+         QStringLiteral("--nologo"), QStringLiteral("--nodefault"), QStringLiteral("--nolockcheck")});
+    if (pid == 0) {
+        pool.release(profile);
+        startFailure() = QStringLiteral("the office did not start");
+        return nullptr;
+    }
+
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QElapsedTimer clock;
+    clock.start();
+    std::shared_ptr<calc::Office> office;
+    QString lastError;
+    const auto giveUp = [&] { OfficeProcess::killGroup(pid); };
+    while (!office) {
+        using Attempt = std::pair<std::shared_ptr<calc::Office>, QString>;
+        const auto attempt = runOnWorker<Attempt>(
+            [bridge, pipe]() -> Attempt {
+                std::u16string error;
+                std::shared_ptr<calc::Office> connected = bridge->connect(pipe.toStdU16String(), &error);
+                return {std::move(connected), QString::fromStdU16String(error)};
+            },
+            options.startTimeoutMs, giveUp);
+        if (attempt) {
+            office = attempt->first;
+            lastError = attempt->second;
+        }
+        if (office || clock.elapsed() >= options.startTimeoutMs || !OfficeProcess::isAlive(pid))
+            break;
+        QEventLoop pause;
+        QTimer::singleShot(100, &pause, &QEventLoop::quit);
+        pause.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    QGuiApplication::restoreOverrideCursor();
+
+    if (!office) {
+        // Nothing of a failed start is left behind.
+        const bool alive = OfficeProcess::isAlive(pid);
+        OfficeProcess::killGroup(pid);
+        OfficeProcess::waitForEnd(pid, options.endTimeoutMs);
+        pool.release(profile);
+        startFailure() = alive ? QStringLiteral("the office did not answer within %1 ms (%2)")
+                                     .arg(options.startTimeoutMs)
+                                     .arg(lastError)
+                               : QStringLiteral("the office ended before answering");
+        return nullptr;
+    }
+    return std::shared_ptr<CalcSpreadsheet>(new CalcSpreadsheet(std::move(office), pid, profile, options));
+}
+
+CalcSpreadsheet::CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, QString profile, Options options)
+    : m_office(std::move(office)), m_pid(pid), m_profile(std::move(profile)), m_options(std::move(options))
+{
+}
+
+CalcSpreadsheet::~CalcSpreadsheet()
+{
+    // The office keeps running (the Parts leave some open); only our
+    // connection to it goes, released on the thread that made it.
+    if (m_office)
+        OfficeWorker::instance().post([office = std::move(m_office)]() mutable { office.reset(); });
+    if (!m_running)
+        profiles(m_options.profileRoot).release(m_profile);
+}
+
+template <typename T>
+std::optional<T> CalcSpreadsheet::call(std::function<T(calc::Office &)> work, int timeoutMs) const
+{
+    if (!m_running || !m_office)
+        return std::nullopt;
+    const auto result = runOnWorker<std::optional<T>>(
+        [office = m_office, work = std::move(work)] { return std::optional<T>(work(*office)); },
+        timeoutMs < 0 ? m_options.callTimeoutMs : timeoutMs, [this] {
+            OfficeProcess::killGroup(m_pid);
+            m_running = false;
+        });
+    if (!result)
+        return std::nullopt;
+    if (!OfficeProcess::isAlive(m_pid))
+        ended();
+    return *result;
+}
+
+bool CalcSpreadsheet::callBool(std::function<bool(calc::Office &)> work, int timeoutMs) const
+{
+    return call<bool>(std::move(work), timeoutMs).value_or(false);
+}
+
+void CalcSpreadsheet::ended() const
+{
+    m_running = false;
+    forgetColumn();
+}
+
+bool CalcSpreadsheet::setVisible(bool visible)
+{
+    if (!m_running)
+        return false;
+    m_visible = visible;
+    // Before a workbook is open there is no window to show yet.
+    if (visible)
+        callBool([](calc::Office &o) { return o.show(); });
+    return true;
+}
+
+bool CalcSpreadsheet::open(const QString &path, bool readOnly)
+{
+    forgetColumn();
+    if (!QFileInfo(path).isFile())
+        return false;
+    const std::u16string url =
+        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded).toStdU16String();
+    // Hidden while loading, so that nothing the office might ask can block it.
+    if (!callBool([url, readOnly](calc::Office &o) { return o.load(url, readOnly); }))
+        return false;
+    if (m_visible)
+        callBool([](calc::Office &o) { return o.show(); });
+    return true;
+}
+
+bool CalcSpreadsheet::activateWorkbook(int number)
+{
+    forgetColumn();
+    return callBool([number](calc::Office &o) { return o.activateDocument(number); });
+}
+
+std::optional<int> CalcSpreadsheet::sheetCount() const
+{
+    return call<std::optional<int>>([](calc::Office &o) { return o.sheetCount(); }, -1).value_or(std::nullopt);
+}
+
+std::optional<QString> CalcSpreadsheet::sheetName(int number) const
+{
+    const auto name = call<std::optional<std::u16string>>([number](calc::Office &o) { return o.sheetName(number); }, -1)
+                          .value_or(std::nullopt);
+    if (!name)
+        return std::nullopt;
+    return QString::fromStdU16String(*name);
+}
+
+bool CalcSpreadsheet::activateSheet(int number)
+{
+    forgetColumn();
+    return callBool([number](calc::Office &o) { return o.activateSheet(number); });
+}
+
+std::optional<QVector<int>> CalcSpreadsheet::findInColumn(int column, const QString &text) const
+{
+    if (column < 1)
+        return std::nullopt;
+    constexpr int kFreshForMs = 2000;
+    if (m_column.column != column || !m_column.age.isValid() || m_column.age.elapsed() > kFreshForMs) {
+        forgetColumn();
+        const auto cells = call<std::optional<std::vector<calc::Cell>>>(
+                               [column](calc::Office &o) { return o.column(column); }, -1)
+                               .value_or(std::nullopt);
+        if (!cells)
+            return std::nullopt;
+        for (size_t r = 0; r < cells->size(); ++r) {
+            const CellValue value = toCellValue((*cells)[r]);
+            if (!value.isEmpty())
+                m_column.rows[searchKey(value.textForm())].push_back(static_cast<int>(r) + 1);
+        }
+        m_column.column = column;
+        m_column.age.start();
+    }
+    return m_column.rows.value(searchKey(text));
+}
+
+std::optional<CellValue> CalcSpreadsheet::cell(int row, int column) const
+{
+    const auto value = call<std::optional<calc::Cell>>([row, column](calc::Office &o) { return o.cell(row, column); }, -1)
+                           .value_or(std::nullopt);
+    if (!value)
+        return std::nullopt;
+    return toCellValue(*value);
+}
+
+std::optional<bool> CalcSpreadsheet::hasUnsavedChanges() const
+{
+    return call<std::optional<bool>>([](calc::Office &o) { return o.isModified(); }, -1).value_or(std::nullopt);
+}
+
+bool CalcSpreadsheet::enterText(int row, int column, const QString &text)
+{
+    forgetColumn();
+    const std::u16string value = text.toStdU16String();
+    return callBool([row, column, value](calc::Office &o) { return o.enterText(row, column, value); });
+}
+
+bool CalcSpreadsheet::closeActiveWorkbook()
+{
+    forgetColumn();
+    return callBool([](calc::Office &o) { return o.closeDocument(); });
+}
+
+bool CalcSpreadsheet::quit()
+{
+    if (!m_running)
+        return false;
+    callBool([](calc::Office &o) { return o.terminate(); }, m_options.endTimeoutMs);
+    // Whatever the office answered, this instance ends here: a prompt or a
+    // hang must not keep it, so a watchdog ends the whole process group.
+    if (!OfficeProcess::waitForEnd(m_pid, m_options.endTimeoutMs)) {
+        OfficeProcess::killGroup(m_pid);
+        OfficeProcess::waitForEnd(m_pid, m_options.endTimeoutMs);
+    }
+    ended();
+    profiles(m_options.profileRoot).release(m_profile);
+    return !OfficeProcess::isAlive(m_pid);
+}
+
+} // namespace tallyra
+
+#include "CalcSpreadsheet.moc"

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "platform/Spreadsheet.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace tallyra {
+
+namespace calc {
+class Office;
+}
+
+// The spreadsheet application played by LibreOffice Calc: an office of its
+// own for every instance, started by Tallyra in a profile folder of its
+// own and driven through the Calc plugin. Every office call runs on a
+// worker thread while the caller waits in an event loop that takes no user
+// input; an office that does not answer in time is killed.
+class CalcSpreadsheet : public Spreadsheet {
+public:
+    struct Options {
+        QString pluginPath;   // the Calc plugin
+        QString officePath;   // soffice
+        QString profileRoot;  // where the profile folders are kept
+        int startTimeoutMs = 30000;
+        int callTimeoutMs = 60000;
+        int endTimeoutMs = 10000;
+    };
+    static Options defaultOptions();
+    // Replaces the options (tests); restores the defaults when empty.
+    static void setOptions(std::optional<Options> options);
+
+    // A new office with Calc's window ready for a workbook, or nothing when
+    // the plugin does not load, no office is installed, or the office does
+    // not answer in time (nothing of it is then left running).
+    static std::shared_ptr<CalcSpreadsheet> start();
+    // Why the last start() gave nothing.
+    static QString lastStartFailure();
+
+    ~CalcSpreadsheet() override;
+
+    bool setVisible(bool visible) override;
+    bool open(const QString &path, bool readOnly) override;
+    bool activateWorkbook(int number) override;
+    std::optional<int> sheetCount() const override;
+    std::optional<QString> sheetName(int number) const override;
+    bool activateSheet(int number) override;
+    std::optional<QVector<int>> findInColumn(int column, const QString &text) const override;
+    std::optional<CellValue> cell(int row, int column) const override;
+    std::optional<bool> hasUnsavedChanges() const override;
+    bool closeActiveWorkbook() override;
+    bool quit() override;
+
+    qint64 processId() const { return m_pid; }
+    QString profileFolder() const { return m_profile; }
+    bool enterText(int row, int column, const QString &text); // as the teacher would type it
+
+private:
+    CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, QString profile, Options options);
+
+    template <typename T>
+    std::optional<T> call(std::function<T(calc::Office &)> work, int timeoutMs) const;
+    bool callBool(std::function<bool(calc::Office &)> work, int timeoutMs = -1) const;
+    void forgetColumn() const { m_column = {}; }
+    void ended() const;
+
+    std::shared_ptr<calc::Office> m_office;
+    qint64 m_pid = 0;
+    QString m_profile;
+    Options m_options;
+    bool m_visible = false;
+    mutable bool m_running = true;
+
+    // A transfer searches one column once per student: the column read in
+    // one call serves the searches that follow soon after it.
+    struct ColumnCache {
+        int column = 0;
+        QElapsedTimer age;
+        QHash<QString, QVector<int>> rows; // search key -> rows, in order
+    };
+    mutable ColumnCache m_column;
+};
+
+} // namespace tallyra

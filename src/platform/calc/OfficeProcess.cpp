@@ -1,0 +1,109 @@
+#include "platform/calc/OfficeProcess.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTimer>
+#include <QUrl>
+
+#include <csignal>
+#include <sys/types.h>
+
+namespace tallyra {
+
+QString OfficeProfiles::installationArgument(const QString &folder)
+{
+    return QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded);
+}
+
+bool OfficeProfiles::heldByRunningOffice(const QString &folder)
+{
+    const QByteArray wanted = installationArgument(folder).toUtf8();
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
+    for (const QString &pid : pids) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &argument : cmdline.readAll().split('\0')) {
+            if (argument == wanted && OfficeProcess::isAlive(pid.toLongLong()))
+                return true;
+        }
+    }
+    return false;
+}
+
+QString OfficeProfiles::acquire()
+{
+    if (!QDir().mkpath(m_root))
+        return {};
+    for (int n = 1;; ++n) {
+        const QString folder = QDir(m_root).absoluteFilePath(QString::number(n));
+        if (m_reserved.contains(folder) || heldByRunningOffice(folder))
+            continue;
+        // A lock left by an office that no longer runs would only make the next one ask.
+        QFile::remove(folder + QStringLiteral("/.lock"));
+        m_reserved.insert(folder);
+        return folder;
+    }
+}
+
+void OfficeProfiles::release(const QString &folder)
+{
+    m_reserved.remove(folder);
+    if (!folder.isEmpty() && !heldByRunningOffice(folder))
+        QFile::remove(folder + QStringLiteral("/.lock"));
+}
+
+namespace OfficeProcess {
+
+qint64 startDetached(const QString &program, const QStringList &arguments)
+{
+    // setsid makes the office the leader of its own process group (and
+    // session), so that a watchdog can end it with all of its children.
+    QProcess process;
+    process.setProgram(QStringLiteral("setsid"));
+    process.setArguments(QStringList{program} + arguments);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    return process.startDetached(&pid) ? pid : 0;
+}
+
+bool isAlive(qint64 pid)
+{
+    if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) != 0)
+        return false;
+    // A zombie whose parent does not reap it has still ended.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close < 0 || close + 2 >= line.size() || line.at(close + 2) != 'Z';
+}
+
+void killGroup(qint64 pid)
+{
+    if (pid > 0)
+        ::kill(-static_cast<pid_t>(pid), SIGKILL);
+}
+
+bool waitForEnd(qint64 pid, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (isAlive(pid)) {
+        if (clock.elapsed() >= timeoutMs)
+            return false;
+        QEventLoop pause;
+        QTimer::singleShot(20, &pause, &QEventLoop::quit);
+        pause.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return true;
+}
+
+} // namespace OfficeProcess
+
+} // namespace tallyra
