@@ -148,8 +148,14 @@ private slots:
 
     void killedOfficeFailsCleanly()
     {
+        QTemporaryDir dir;
+        const QString book = dir.filePath(QStringLiteral("values.xls"));
+        QVERIFY(QFile::copy(kFixtures + QStringLiteral("values.xls"), book));
         const auto calc = m_offices.start();
-        QVERIFY(calc && calc->open(kFixtures + QStringLiteral("values.xls"), true));
+        QVERIFY(calc && calc->open(book, false));
+        const QString documentLock = dir.filePath(QStringLiteral(".~lock.values.xls#"));
+        QVERIFY(QFile::exists(documentLock));
+
         OfficeProcess::killGroup(calc->processId());
         QVERIFY(OfficeProcess::waitForEnd(calc->processId(), 10000));
         QVERIFY(!calc->activateSheet(1));
@@ -157,6 +163,10 @@ private slots:
         QCOMPARE(calc->findInColumn(1, QStringLiteral("0123")), std::nullopt);
         QCOMPARE(calc->hasUnsavedChanges(), std::nullopt);
         QVERIFY(!calc->quit());
+        // What the killed office could not remove itself is gone.
+        QVERIFY(!QFile::exists(documentLock));
+        QVERIFY(!QFile::exists(calc->profileFolder() + QStringLiteral("/.lock")));
+        QVERIFY(!QFile::exists(tallyra::OfficeProfiles::temporaryFolder(calc->profileFolder())));
     }
 
     void fallsBackToTheEmbeddedReader_data()

@@ -3,6 +3,8 @@
 
 #include "platform/calc/CalcBridge.h"
 
+#include <com/sun/star/awt/Toolkit.hpp>
+#include <com/sun/star/awt/XToolkitExperimental.hpp>
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -149,6 +151,12 @@ public:
             Reference<awt::XTopWindow> top(window, UNO_QUERY);
             if (top.is())
                 top->toFront();
+            // Showing a view restores the sheet the file was saved on, later,
+            // from the office's event queue: let that happen now, or it would
+            // undo the next sheet activation.
+            Reference<awt::XToolkitExperimental> toolkit(awt::Toolkit::create(m_context), UNO_QUERY);
+            if (toolkit.is())
+                toolkit->processEventsToIdle();
             return true;
         });
     }

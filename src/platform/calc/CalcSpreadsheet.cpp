@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -216,11 +217,13 @@ std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
     const QString pipe = QStringLiteral("tallyra-%1-%2")
                              .arg(QCoreApplication::applicationPid())
                              .arg(QRandomGenerator::global()->generate64(), 0, 16);
+    const qint64 startedAt = QDateTime::currentSecsSinceEpoch();
     const qint64 pid = OfficeProcess::startDetached(
         options.officePath,
         {OfficeProfiles::installationArgument(profile),
          QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe), QStringLiteral("--norestore"),
-         QStringLiteral("--nologo"), QStringLiteral("--nodefault"), QStringLiteral("--nolockcheck")});
+         QStringLiteral("--nologo"), QStringLiteral("--nodefault"), QStringLiteral("--nolockcheck")},
+        OfficeProfiles::temporaryFolder(profile));
     if (pid == 0) {
         pool.release(profile);
         startFailure() = QStringLiteral("the office did not start");
@@ -259,6 +262,7 @@ std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
         const bool alive = OfficeProcess::isAlive(pid);
         OfficeProcess::killGroup(pid);
         OfficeProcess::waitForEnd(pid, options.endTimeoutMs);
+        OfficeProfiles::removeLeftovers(profile, {}, startedAt);
         pool.release(profile);
         startFailure() = alive ? QStringLiteral("the office did not answer within %1 ms (%2)")
                                      .arg(options.startTimeoutMs)
@@ -266,11 +270,13 @@ std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
                                : QStringLiteral("the office ended before answering");
         return nullptr;
     }
-    return std::shared_ptr<CalcSpreadsheet>(new CalcSpreadsheet(std::move(office), pid, profile, options));
+    return std::shared_ptr<CalcSpreadsheet>(new CalcSpreadsheet(std::move(office), pid, startedAt, profile, options));
 }
 
-CalcSpreadsheet::CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, QString profile, Options options)
-    : m_office(std::move(office)), m_pid(pid), m_profile(std::move(profile)), m_options(std::move(options))
+CalcSpreadsheet::CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, qint64 startedAt, QString profile,
+                                 Options options)
+    : m_office(std::move(office)), m_pid(pid), m_startedAt(startedAt), m_profile(std::move(profile)),
+      m_options(std::move(options))
 {
 }
 
@@ -280,8 +286,8 @@ CalcSpreadsheet::~CalcSpreadsheet()
     // connection to it goes, released on the thread that made it.
     if (m_office)
         OfficeWorker::instance().post([office = std::move(m_office)]() mutable { office.reset(); });
-    if (!m_running)
-        profiles(m_options.profileRoot).release(m_profile);
+    if (!OfficeProcess::isAlive(m_pid))
+        finish();
 }
 
 template <typename T>
@@ -293,12 +299,12 @@ std::optional<T> CalcSpreadsheet::call(std::function<T(calc::Office &)> work, in
         [office = m_office, work = std::move(work)] { return std::optional<T>(work(*office)); },
         timeoutMs < 0 ? m_options.callTimeoutMs : timeoutMs, [this] {
             OfficeProcess::killGroup(m_pid);
-            m_running = false;
+            OfficeProcess::waitForEnd(m_pid, m_options.endTimeoutMs);
         });
+    if (!OfficeProcess::isAlive(m_pid))
+        finish();
     if (!result)
         return std::nullopt;
-    if (!OfficeProcess::isAlive(m_pid))
-        ended();
     return *result;
 }
 
@@ -307,10 +313,14 @@ bool CalcSpreadsheet::callBool(std::function<bool(calc::Office &)> work, int tim
     return call<bool>(std::move(work), timeoutMs).value_or(false);
 }
 
-void CalcSpreadsheet::ended() const
+void CalcSpreadsheet::finish() const
 {
-    m_running = false;
     forgetColumn();
+    if (!m_running)
+        return;
+    m_running = false;
+    OfficeProfiles::removeLeftovers(m_profile, m_documents, m_startedAt);
+    profiles(m_options.profileRoot).release(m_profile);
 }
 
 bool CalcSpreadsheet::setVisible(bool visible)
@@ -334,6 +344,7 @@ bool CalcSpreadsheet::open(const QString &path, bool readOnly)
     // Hidden while loading, so that nothing the office might ask can block it.
     if (!callBool([url, readOnly](calc::Office &o) { return o.load(url, readOnly); }))
         return false;
+    m_documents << QFileInfo(path).absoluteFilePath();
     if (m_visible)
         callBool([](calc::Office &o) { return o.show(); });
     return true;
@@ -426,9 +437,9 @@ bool CalcSpreadsheet::quit()
         OfficeProcess::killGroup(m_pid);
         OfficeProcess::waitForEnd(m_pid, m_options.endTimeoutMs);
     }
-    ended();
-    profiles(m_options.profileRoot).release(m_profile);
-    return !OfficeProcess::isAlive(m_pid);
+    const bool ended = !OfficeProcess::isAlive(m_pid);
+    finish();
+    return ended;
 }
 
 } // namespace tallyra

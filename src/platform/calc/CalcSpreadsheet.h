@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -60,17 +61,20 @@ public:
     bool enterText(int row, int column, const QString &text); // as the teacher would type it
 
 private:
-    CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, QString profile, Options options);
+    CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, qint64 startedAt, QString profile, Options options);
 
     template <typename T>
     std::optional<T> call(std::function<T(calc::Office &)> work, int timeoutMs) const;
     bool callBool(std::function<bool(calc::Office &)> work, int timeoutMs = -1) const;
     void forgetColumn() const { m_column = {}; }
-    void ended() const;
+    // Once the office has ended: its leftovers go, its profile is free again.
+    void finish() const;
 
     std::shared_ptr<calc::Office> m_office;
     qint64 m_pid = 0;
+    qint64 m_startedAt = 0;
     QString m_profile;
+    QStringList m_documents; // every file loaded, for the locks a killed office leaves
     Options m_options;
     bool m_visible = false;
     mutable bool m_running = true;

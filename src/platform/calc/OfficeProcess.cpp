@@ -8,8 +8,15 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <QDateTime>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+
 #include <csignal>
+#include <sys/socket.h>
 #include <sys/types.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace tallyra {
 
@@ -49,6 +56,56 @@ QString OfficeProfiles::acquire()
     }
 }
 
+namespace {
+
+// Whether a process accepts connections on the Unix socket at `path`.
+bool someoneListens(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    sockaddr_un address{};
+    if (native.size() >= qsizetype(sizeof(address.sun_path)))
+        return true; // cannot tell: leave it
+    address.sun_family = AF_UNIX;
+    std::copy(native.begin(), native.end(), address.sun_path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0)
+        return true;
+    const bool listening = ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return listening;
+}
+
+} // namespace
+
+void OfficeProfiles::removeLeftovers(const QString &folder, const QStringList &documents, qint64 startedAt)
+{
+    if (folder.isEmpty() || heldByRunningOffice(folder))
+        return;
+    QFile::remove(folder + QStringLiteral("/.lock"));
+    QDir(temporaryFolder(folder)).removeRecursively();
+
+    // A document's lock names the profile of the office that holds it.
+    const QString profileUrl = QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded);
+    for (const QString &document : documents) {
+        const QFileInfo info(document);
+        QFile lock(info.absolutePath() + QStringLiteral("/.~lock.") + info.fileName() + QLatin1Char('#'));
+        if (lock.open(QIODevice::ReadOnly)) {
+            const QString owner = QString::fromUtf8(lock.readAll()).trimmed();
+            lock.close();
+            if (owner.endsWith(QLatin1Char(',') + profileUrl + QLatin1Char(';')))
+                lock.remove();
+        }
+    }
+
+    // The office's pipes live in /tmp whatever TMPDIR says.
+    const QString prefix = QStringLiteral("OSL_PIPE_%1_").arg(::getuid());
+    const QFileInfoList pipes = QDir(QStringLiteral("/tmp")).entryInfoList({prefix + QLatin1Char('*')}, QDir::System);
+    for (const QFileInfo &pipe : pipes) {
+        if (pipe.lastModified().toSecsSinceEpoch() >= startedAt - 1 && !someoneListens(pipe.filePath()))
+            QFile::remove(pipe.filePath());
+    }
+}
+
 void OfficeProfiles::release(const QString &folder)
 {
     m_reserved.remove(folder);
@@ -58,7 +115,7 @@ void OfficeProfiles::release(const QString &folder)
 
 namespace OfficeProcess {
 
-qint64 startDetached(const QString &program, const QStringList &arguments)
+qint64 startDetached(const QString &program, const QStringList &arguments, const QString &temporaryFolder)
 {
     // setsid makes the office the leader of its own process group (and
     // session), so that a watchdog can end it with all of its children.
@@ -67,6 +124,12 @@ qint64 startDetached(const QString &program, const QStringList &arguments)
     process.setArguments(QStringList{program} + arguments);
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
+    if (!temporaryFolder.isEmpty() && QDir().mkpath(temporaryFolder)) {
+        // Temporary files of its own, so that what a killed office leaves can be found.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), temporaryFolder);
+        process.setProcessEnvironment(environment);
+    }
     qint64 pid = 0;
     return process.startDetached(&pid) ? pid : 0;
 }

@@ -23,6 +23,13 @@ public:
 
     // The office argument that selects `folder` as the user profile.
     static QString installationArgument(const QString &folder);
+    // The folder an office of this profile keeps its temporary files in.
+    static QString temporaryFolder(const QString &folder) { return folder + QStringLiteral("/tmp"); }
+    // Removes what an office of this profile leaves behind when it is
+    // killed: its temporary files, the lock files of `documents` that name
+    // this profile, and its pipes that nobody listens on any more (created
+    // since `startedAt`, seconds since the epoch).
+    static void removeLeftovers(const QString &folder, const QStringList &documents, qint64 startedAt);
     // Whether a running process was started with that profile. The office's
     // lock file names no process, so the processes' arguments are asked.
     static bool heldByRunningOffice(const QString &folder);
@@ -39,7 +46,7 @@ namespace OfficeProcess {
 
 // Starts `program` with `arguments` detached, as the leader of a new process
 // group; returns its process ID, or 0.
-qint64 startDetached(const QString &program, const QStringList &arguments);
+qint64 startDetached(const QString &program, const QStringList &arguments, const QString &temporaryFolder = {});
 bool isAlive(qint64 pid);
 // Kills the process group that `pid` leads.
 void killGroup(qint64 pid);
