@@ -1,3 +1,4 @@
+#include "support/CalcSupport.h"
 #include "support/TestSupport.h"
 
 #include "app/MainWindow.h"
@@ -6,6 +7,7 @@
 #include "platform/Browser.h"
 #include "platform/FileDialog.h"
 #include "platform/Shell.h"
+#include "platform/calc/OfficeProcess.h"
 #include "platform/workbook/EmbeddedSpreadsheet.h"
 #include "platform/workbook/WorkbookWindow.h"
 
@@ -70,6 +72,7 @@ class TestTransferEndToEnd : public QObject {
     Q_OBJECT
 
     DemoSiteProcess m_site;
+    CalcOffices m_offices;
     QTemporaryDir m_fixtures;
     QTemporaryDir m_books;
     std::unique_ptr<TestEnvironment> m_env;
@@ -169,10 +172,13 @@ private slots:
         QVERIFY(m_site.start(copyFixtures(m_fixtures)));
         tallyra::FileDialog::setHandler([this](const tallyra::FileDialog::Request &) { return m_nextFile; });
         tallyra::Shell::setHandler([this](const QUrl &url) { m_opened << url; });
+        m_offices.prepare();
     }
 
     void init()
     {
+        // The embedded reader unless a test asks for Calc.
+        tallyra::Spreadsheet::setFactory(&EmbeddedSpreadsheet::start);
         m_env = std::make_unique<TestEnvironment>(m_site.server());
         m_env->apply();
         m_boxes = std::make_unique<MessageBoxScript>();
@@ -188,6 +194,7 @@ private slots:
         m_boxes.reset();
         for (const auto &instance : EmbeddedSpreadsheet::running())
             instance->quit();
+        m_offices.endAll();
         m_env.reset();
         QTest::qWait(0);
     }
@@ -249,6 +256,68 @@ private slots:
         }
         QCOMPARE(stored, written);
         QCOMPARE(written.count(QString()), 5);
+    }
+
+    // The same gradebook through Calc fills the page and writes the report
+    // exactly as the embedded reader does.
+    void calcReadsWhatTheEmbeddedReaderReads()
+    {
+        if (!m_offices.whyNot().isEmpty())
+            QSKIP(qPrintable(m_offices.whyNot()));
+        QStringList filled[2];
+        QByteArray reports[2];
+        for (int run = 0; run < 2; ++run) {
+            tallyra::Spreadsheet::setFactory(run == 0 ? tallyra::Spreadsheet::Factory(&EmbeddedSpreadsheet::start)
+                                                      : m_offices.factory());
+            QFile::remove(report());
+            QVERIFY(openDemoClass(browser(), m_site, QStringLiteral("301")));
+            transfer(kDemoBooks + QStringLiteral(".ods"), QStringLiteral("三年一班國文"), "B", "E");
+            for (int seat = 1; seat <= 36; ++seat)
+                filled[run] << value(QStringLiteral("S%1").arg(91000 + seat, 6, 10, QLatin1Char('0')));
+            reports[run] = readFile(report());
+        }
+        QCOMPARE(m_offices.started().size(), size_t(1));
+        QCOMPARE(filled[1], filled[0]);
+        QCOMPARE(filled[1].count(QString()), 5);
+        QCOMPARE(reports[1], reports[0]);
+        // Anomalies keep the gradebook open in Calc.
+        QVERIFY(tallyra::OfficeProcess::isAlive(m_offices.started().front()->processId()));
+        QCOMPARE(m_offices.started().front()->sheetCount(), 4);
+    }
+
+    void calcAutoClose_data()
+    {
+        QTest::addColumn<bool>("edited");
+        QTest::newRow("unchanged: Tallyra's office ends") << false;
+        QTest::newRow("edited in Calc: left open") << true;
+    }
+
+    void calcAutoClose()
+    {
+        QFETCH(bool, edited);
+        if (!m_offices.whyNot().isEmpty())
+            QSKIP(qPrintable(m_offices.whyNot()));
+        tallyra::settings().AutoClose = 1;
+        tallyra::settings().ReadOnly = 0;
+        const auto teachersOwn = m_offices.start(); // another office, not the wizard's
+        QVERIFY(teachersOwn);
+        tallyra::Spreadsheet::setFactory(m_offices.factory());
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = writeBook(QStringLiteral("calc.xlsx"), {{"0123", 77}, {"0456", 88}, {"1789", 100}});
+        transfer(book, QStringLiteral("成績"), "A", "B", [&](ImportWizard &) {
+            if (edited)
+                QVERIFY(m_offices.started().back()->enterText(1, 3, QStringLiteral("備註")));
+        });
+        QCOMPARE(values("S0123") + values("S0456") + values("S1789"), (QStringList{"77", "88", "100"}));
+        QCOMPARE(describe(m_boxes->shown()),
+                 (QStringList{box("Quillo", QMessageBox::Information, kSuccess),
+                              box("Quillo", QMessageBox::Information, reminder("暫時儲存成績"))}));
+        QCOMPARE(m_offices.started().size(), size_t(2));
+        const auto wizards = m_offices.started().back();
+        QCOMPARE(tallyra::OfficeProcess::isAlive(wizards->processId()), edited);
+        if (edited)
+            QCOMPARE(wizards->hasUnsavedChanges(), true);
+        QVERIFY(tallyra::OfficeProcess::isAlive(teachersOwn->processId()));
     }
 
     void sharedNamePageFromXls()

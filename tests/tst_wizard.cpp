@@ -1,9 +1,11 @@
+#include "support/CalcSupport.h"
 #include "support/TestSupport.h"
 
 #include "app/MainWindow.h"
 #include "app/Settings.h"
 #include "import/ImportWizard.h"
 #include "platform/FileDialog.h"
+#include "platform/calc/OfficeProcess.h"
 #include "platform/workbook/EmbeddedSpreadsheet.h"
 #include "platform/workbook/WorkbookWindow.h"
 
@@ -50,6 +52,7 @@ std::shared_ptr<EmbeddedSpreadsheet> newestInstance()
 class TestWizard : public QObject {
     Q_OBJECT
 
+    CalcOffices m_offices;
     QStringList m_fileAnswers; // what the file dialog returns next, in order
     QList<tallyra::FileDialog::Request> m_fileRequests;
 
@@ -70,8 +73,12 @@ class TestWizard : public QObject {
     }
 
 private slots:
+    void initTestCase() { m_offices.prepare(); }
+
     void init()
     {
+        // The embedded reader unless a test asks for Calc.
+        tallyra::Spreadsheet::setFactory(&EmbeddedSpreadsheet::start);
         tallyra::settings() = Settings::defaults();
         tallyra::settings().LastFolder = QStringLiteral("/srv/grades/");
         m_fileAnswers.clear();
@@ -87,6 +94,7 @@ private slots:
         tallyra::FileDialog::setHandler({});
         for (const auto &instance : EmbeddedSpreadsheet::running())
             instance->quit();
+        m_offices.endAll();
         QTest::qWait(0);
     }
 
@@ -261,14 +269,38 @@ private slots:
         QVERIFY(!button(w, "Command5")->isVisible());
     }
 
+    void closedGradebookWindow_data()
+    {
+        QTest::addColumn<bool>("calc");
+        QTest::newRow("embedded reader's window closed") << false;
+        QTest::newRow("Calc killed") << true;
+    }
+
     void closedGradebookWindow()
     {
+        QFETCH(bool, calc);
+        if (calc) {
+            if (!m_offices.whyNot().isEmpty())
+                QSKIP(qPrintable(m_offices.whyNot()));
+            tallyra::Spreadsheet::setFactory(m_offices.factory());
+        }
         MessageBoxScript boxes;
         ImportWizard w(nullptr);
         w.show();
         walkToStepFive(w);
-        newestInstance()->window()->close(); // the teacher closes the gradebook
-        choose(w, 1, 2);
+        if (calc) {
+            QCOMPARE(m_offices.started().size(), size_t(1));
+            const auto office = m_offices.started().front();
+            // The sheet chosen in the wizard is the one Calc shows and reads.
+            choose(w, 1, 2);
+            QCOMPARE(office->cell(1, 1)->textForm(), QStringLiteral("second"));
+            tallyra::OfficeProcess::killGroup(office->processId());
+            QVERIFY(tallyra::OfficeProcess::waitForEnd(office->processId(), 10000));
+            QVERIFY(boxes.shown().isEmpty());
+        } else {
+            newestInstance()->window()->close(); // the teacher closes the gradebook
+        }
+        choose(w, 1, calc ? 1 : 2);
         QCOMPARE(boxes.shown().size(), 1);
         QCOMPARE(boxes.shown()[0].title, QStringLiteral("輸入成績"));
         QCOMPARE(boxes.shown()[0].icon, QMessageBox::Warning);
