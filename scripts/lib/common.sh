@@ -8,6 +8,7 @@ libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
 liborcus-dev libfreexl-dev libgsf-1-dev libxlsxwriter-dev
 fonts-arphic-uming fonts-arphic-ukai fonts-dejavu-core
 xvfb xauth python3-openpyxl
+libreoffice-calc libreoffice-dev
 "
 
 say() { printf '%s\n' "$*" >&2; }
