@@ -146,6 +146,25 @@ private slots:
         QCOMPARE(calc->findInColumn(2, QStringLiteral("91")), QVector<int>{2});
     }
 
+    // File > Reload in Calc replaces the document; the reloaded one is read
+    // from then on.
+    void documentReloadedInCalcIsFollowed()
+    {
+        QTemporaryDir dir;
+        const QString book = dir.filePath(QStringLiteral("values.xlsx"));
+        QVERIFY(QFile::copy(kFixtures + QStringLiteral("values.xlsx"), book));
+        const auto calc = m_offices.start();
+        QVERIFY(calc && calc->setVisible(true) && calc->open(book, true));
+        QCOMPARE(calc->cell(3, 2)->textForm(), QStringLiteral("100"));
+        QVERIFY(QFile::remove(book));
+        QVERIFY(QFile::copy(QStringLiteral(TALLYRA_TEST_SOURCE_DIR "/../demo/gradebooks/示範成績冊.xlsx"), book));
+        QVERIFY(calc->dispatch(QStringLiteral(".uno:Reload")));
+        QTRY_COMPARE_WITH_TIMEOUT(calc->sheetCount(), 4, 10000);
+        QVERIFY(calc->activateSheet(1));
+        QCOMPARE(calc->cell(3, 2)->textForm(), QStringLiteral("091002"));
+        QCOMPARE(calc->findInColumn(2, QStringLiteral("091002")), QVector<int>{3});
+    }
+
     void killedOfficeFailsCleanly()
     {
         QTemporaryDir dir;

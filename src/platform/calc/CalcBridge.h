@@ -45,8 +45,10 @@ public:
     virtual std::optional<std::vector<Cell>> column(int column) = 0;
     virtual std::optional<Cell> cell(int row, int column) = 0;
     virtual std::optional<bool> isModified() = 0;
-    // Types text into a cell of the active sheet, as the teacher would.
+    // What the teacher may do in the office meanwhile: type into a cell of
+    // the active sheet; run a menu command (".uno:EditDoc") on its window.
     virtual bool enterText(int row, int column, const std::u16string &text) = 0;
+    virtual bool dispatch(const std::u16string &command) = 0;
     virtual bool closeDocument() = 0; // the active one, without saving
     virtual bool terminate() = 0;     // asks the office to end
     virtual std::u16string lastError() const = 0;

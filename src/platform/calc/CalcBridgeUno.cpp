@@ -11,13 +11,18 @@
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/bridge/XUnoUrlResolver.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/DispatchHelper.hpp>
 #include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XDispatchHelper.hpp>
+#include <com/sun/star/frame/XDispatchProvider.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
@@ -138,6 +143,7 @@ public:
                 throw uno::RuntimeException("not a spreadsheet");
             }
             m_documents.push_back(document);
+            m_urls.push_back(Reference<frame::XModel>(document, UNO_QUERY_THROW)->getURL());
             m_active = static_cast<int>(m_documents.size()) - 1;
             return true;
         });
@@ -249,6 +255,16 @@ public:
         });
     }
 
+    bool dispatch(const std::u16string &command) override
+    {
+        return attempt([&] {
+            const Reference<frame::XDispatchHelper> helper = frame::DispatchHelper::create(m_context);
+            helper->executeDispatch(Reference<frame::XDispatchProvider>(frame(), UNO_QUERY_THROW), toOU(command), "", 0,
+                                    uno::Sequence<beans::PropertyValue>());
+            return true;
+        });
+    }
+
     bool closeDocument() override
     {
         return attempt([&] {
@@ -259,6 +275,7 @@ public:
                 modifiable->setModified(false);
             Reference<util::XCloseable>(doc, UNO_QUERY_THROW)->close(true);
             m_documents.erase(m_documents.begin() + m_active);
+            m_urls.erase(m_urls.begin() + m_active);
             m_active = m_documents.empty() ? -1 : 0;
             m_formats.clear();
             return true;
@@ -281,32 +298,71 @@ public:
     std::u16string lastError() const override { return m_error; }
 
 private:
+    // Runs one office call. When the teacher has reloaded the document in
+    // the office meanwhile (Edit Document on a read-only one, File > Reload),
+    // the model we held is gone: the call is made again on its successor.
+    template <typename F>
+    auto attemptValue(F &&f) -> std::optional<decltype(f())>
+    {
+        m_error.clear();
+        for (int tries = 0; tries < 2; ++tries) {
+            try {
+                return f();
+            } catch (const uno::Exception &e) {
+                m_error = fromOU(e.Message);
+                // A replaced model answers some calls with nothing rather
+                // than with DisposedException: ask whether it is gone.
+                if (tries > 0 || !documentGone() || !relocate())
+                    break;
+            }
+        }
+        if (m_error.empty())
+            m_error = u"UNO call failed";
+        return std::nullopt;
+    }
+
     template <typename F>
     bool attempt(F &&f)
     {
+        return attemptValue(std::forward<F>(f)).value_or(false);
+    }
+
+    bool documentGone() const
+    {
+        if (m_active < 0 || m_active >= static_cast<int>(m_documents.size()))
+            return false;
         try {
-            m_error.clear();
-            return f();
-        } catch (const uno::Exception &e) {
-            m_error = fromOU(e.Message);
-            if (m_error.empty())
-                m_error = u"UNO call failed";
+            Reference<frame::XModel>(m_documents[static_cast<size_t>(m_active)], UNO_QUERY_THROW)->getURL();
+            return false;
+        } catch (const lang::DisposedException &) {
+            return true;
+        } catch (const uno::Exception &) {
             return false;
         }
     }
 
-    template <typename F>
-    auto attemptValue(F &&f) -> std::optional<decltype(f())>
+    // Finds the open document with the active one's address; false when the
+    // office holds none (closed) or is gone itself.
+    bool relocate()
     {
+        if (m_active < 0 || m_active >= static_cast<int>(m_urls.size()) || m_urls[static_cast<size_t>(m_active)].isEmpty())
+            return false;
         try {
-            m_error.clear();
-            return f();
-        } catch (const uno::Exception &e) {
-            m_error = fromOU(e.Message);
-            if (m_error.empty())
-                m_error = u"UNO call failed";
-            return std::nullopt;
+            const Reference<container::XEnumeration> components = m_desktop->getComponents()->createEnumeration();
+            while (components->hasMoreElements()) {
+                Reference<frame::XModel> model(components->nextElement(), UNO_QUERY);
+                if (model.is() && model->getURL() == m_urls[static_cast<size_t>(m_active)]) {
+                    Reference<sheet::XSpreadsheetDocument> document(model, UNO_QUERY);
+                    if (!document.is())
+                        return false;
+                    m_documents[static_cast<size_t>(m_active)] = document;
+                    m_formats.clear();
+                    return true;
+                }
+            }
+        } catch (const uno::Exception &) {
         }
+        return false;
     }
 
     bool fail(const char16_t *why)
@@ -408,6 +464,7 @@ private:
     Reference<uno::XComponentContext> m_context;
     Reference<frame::XDesktop2> m_desktop;
     std::vector<Reference<sheet::XSpreadsheetDocument>> m_documents;
+    std::vector<OUString> m_urls; // of m_documents, to find one again after a reload
     int m_active = -1;
     Reference<util::XNumberFormats> m_formats;
     std::u16string m_error;

@@ -420,6 +420,13 @@ bool CalcSpreadsheet::enterText(int row, int column, const QString &text)
     return callBool([row, column, value](calc::Office &o) { return o.enterText(row, column, value); });
 }
 
+bool CalcSpreadsheet::dispatch(const QString &command)
+{
+    forgetColumn();
+    const std::u16string name = command.toStdU16String();
+    return callBool([name](calc::Office &o) { return o.dispatch(name); });
+}
+
 bool CalcSpreadsheet::closeActiveWorkbook()
 {
     forgetColumn();

@@ -58,7 +58,9 @@ public:
 
     qint64 processId() const { return m_pid; }
     QString profileFolder() const { return m_profile; }
-    bool enterText(int row, int column, const QString &text); // as the teacher would type it
+    // As the teacher would in Calc: type into a cell, run a menu command.
+    bool enterText(int row, int column, const QString &text);
+    bool dispatch(const QString &command);
 
 private:
     CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, qint64 startedAt, QString profile, Options options);
