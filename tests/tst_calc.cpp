@@ -131,6 +131,24 @@ private slots:
         QCOMPARE(third->profileFolder(), first->profileFolder());
     }
 
+    // The teacher's own Calc has the gradebook open for editing: it still
+    // opens here, read-only, and reads the same.
+    void gradebookOpenElsewhere()
+    {
+        QTemporaryDir dir;
+        const QString book = dir.filePath(QStringLiteral("values.xlsx"));
+        QVERIFY(QFile::copy(kFixtures + QStringLiteral("values.xlsx"), book));
+        const auto teachers = m_offices.start();
+        QVERIFY(teachers && teachers->open(book, false));
+        const auto ours = m_offices.start();
+        QVERIFY(ours && ours->open(book, false));
+        QCOMPARE(ours->cell(3, 2)->textForm(), QStringLiteral("100"));
+        QVERIFY(ours->closeActiveWorkbook());
+        QVERIFY(ours->quit());
+        // The teacher's lock on the file is theirs to keep.
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral(".~lock.values.xlsx#"))));
+    }
+
     void unsavedChangesAreSeen()
     {
         QTemporaryDir dir;

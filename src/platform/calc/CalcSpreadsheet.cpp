@@ -342,7 +342,15 @@ bool CalcSpreadsheet::open(const QString &path, bool readOnly)
     const std::u16string url =
         QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded).toStdU16String();
     // Hidden while loading, so that nothing the office might ask can block it.
-    if (!callBool([url, readOnly](calc::Office &o) { return o.load(url, readOnly); }))
+    const auto load = [this, &url](bool readOnly) {
+        return callBool([url, readOnly](calc::Office &o) { return o.load(url, readOnly); });
+    };
+    // Another office (the teacher's own Calc, say) editing the file holds a
+    // lock that refuses a second editor: the gradebook is still read, read-only.
+    const QFileInfo file(path);
+    const bool lockedElsewhere =
+        QFileInfo::exists(file.absolutePath() + QStringLiteral("/.~lock.") + file.fileName() + QLatin1Char('#'));
+    if (!load(readOnly) && (readOnly || !lockedElsewhere || !load(true)))
         return false;
     m_documents << QFileInfo(path).absoluteFilePath();
     if (m_visible)
