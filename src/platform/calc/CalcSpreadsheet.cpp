@@ -214,7 +214,7 @@ std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
         return nullptr;
     }
     // Unique among every office on the machine, Tallyra's or the teacher's.
-    const QString pipe = QStringLiteral("tallyra-%1-%2")
+    const QString pipe = QLatin1String(kOfficePipePrefix) + QStringLiteral("%1-%2")
                              .arg(QCoreApplication::applicationPid())
                              .arg(QRandomGenerator::global()->generate64(), 0, 16);
     const qint64 startedAt = QDateTime::currentSecsSinceEpoch();

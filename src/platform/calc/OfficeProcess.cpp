@@ -45,6 +45,9 @@ QString OfficeProfiles::acquire()
 {
     if (!QDir().mkpath(m_root))
         return {};
+    // Pipes of earlier offices of ours that ended without Tallyra seeing it
+    // (the desktop session ended under them, say).
+    removeStalePipes(QLatin1String(kOfficePipePrefix) + QLatin1Char('*'), 0);
     for (int n = 1;; ++n) {
         const QString folder = QDir(m_root).absoluteFilePath(QString::number(n));
         if (m_reserved.contains(folder) || heldByRunningOffice(folder))
@@ -97,11 +100,16 @@ void OfficeProfiles::removeLeftovers(const QString &folder, const QStringList &d
         }
     }
 
-    // The office's pipes live in /tmp whatever TMPDIR says.
-    const QString prefix = QStringLiteral("OSL_PIPE_%1_").arg(::getuid());
-    const QFileInfoList pipes = QDir(QStringLiteral("/tmp")).entryInfoList({prefix + QLatin1Char('*')}, QDir::System);
+    removeStalePipes(QStringLiteral("*"), startedAt);
+}
+
+void OfficeProfiles::removeStalePipes(const QString &namePattern, qint64 since)
+{
+    // An office's pipes live in /tmp whatever TMPDIR says.
+    const QString pattern = QStringLiteral("OSL_PIPE_%1_").arg(::getuid()) + namePattern;
+    const QFileInfoList pipes = QDir(QStringLiteral("/tmp")).entryInfoList({pattern}, QDir::System);
     for (const QFileInfo &pipe : pipes) {
-        if (pipe.lastModified().toSecsSinceEpoch() >= startedAt - 1 && !someoneListens(pipe.filePath()))
+        if (pipe.lastModified().toSecsSinceEpoch() >= since - 1 && !someoneListens(pipe.filePath()))
             QFile::remove(pipe.filePath());
     }
 }

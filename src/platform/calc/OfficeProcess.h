@@ -6,6 +6,9 @@
 
 namespace tallyra {
 
+// How the pipes of the offices Tallyra starts begin.
+inline constexpr char kOfficePipePrefix[] = "tallyra-";
+
 // The user profile folders of the offices Tallyra starts, kept under one
 // root and reused: an office starts faster in a profile it has used before.
 // Two offices never share a profile, or the second would hand its work to
@@ -35,6 +38,10 @@ public:
     static bool heldByRunningOffice(const QString &folder);
 
 private:
+    // Removes the office pipes matching `namePattern` made since `since`
+    // (seconds since the epoch) that nobody listens on.
+    static void removeStalePipes(const QString &namePattern, qint64 since);
+
     QString m_root;
     QSet<QString> m_reserved;
 };
