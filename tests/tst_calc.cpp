@@ -172,7 +172,8 @@ private slots:
         const QString book = dir.filePath(QStringLiteral("values.xlsx"));
         QVERIFY(QFile::copy(kFixtures + QStringLiteral("values.xlsx"), book));
         const auto calc = m_offices.start();
-        QVERIFY(calc && calc->setVisible(true) && calc->open(book, true));
+        QVERIFY2(calc, qPrintable(CalcSpreadsheet::lastStartFailure()));
+        QVERIFY2(calc->setVisible(true) && calc->open(book, true), qPrintable(calc->lastError()));
         QCOMPARE(calc->cell(3, 2)->textForm(), QStringLiteral("100"));
         QVERIFY(QFile::remove(book));
         QVERIFY(QFile::copy(QStringLiteral(TALLYRA_TEST_SOURCE_DIR "/../demo/gradebooks/示範成績冊.xlsx"), book));

@@ -32,6 +32,8 @@ std::shared_ptr<CalcSpreadsheet> CalcOffices::start()
     auto calc = CalcSpreadsheet::start();
     if (calc)
         m_started.push_back(calc);
+    else
+        qWarning("Calc did not start: %s", qPrintable(CalcSpreadsheet::lastStartFailure()));
     return calc;
 }
 

@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QCursor>
-#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -217,7 +216,6 @@ std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
     const QString pipe = QLatin1String(kOfficePipePrefix) + QStringLiteral("%1-%2")
                              .arg(QCoreApplication::applicationPid())
                              .arg(QRandomGenerator::global()->generate64(), 0, 16);
-    const qint64 startedAt = QDateTime::currentSecsSinceEpoch();
     const qint64 pid = OfficeProcess::startDetached(
         options.officePath,
         {OfficeProfiles::installationArgument(profile),
@@ -262,7 +260,7 @@ std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
         const bool alive = OfficeProcess::isAlive(pid);
         OfficeProcess::killGroup(pid);
         OfficeProcess::waitForEnd(pid, options.endTimeoutMs);
-        OfficeProfiles::removeLeftovers(profile, {}, startedAt);
+        OfficeProfiles::removeLeftovers(profile, {}, pipe);
         pool.release(profile);
         startFailure() = alive ? QStringLiteral("the office did not answer within %1 ms (%2)")
                                      .arg(options.startTimeoutMs)
@@ -270,12 +268,12 @@ std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
                                : QStringLiteral("the office ended before answering");
         return nullptr;
     }
-    return std::shared_ptr<CalcSpreadsheet>(new CalcSpreadsheet(std::move(office), pid, startedAt, profile, options));
+    return std::shared_ptr<CalcSpreadsheet>(new CalcSpreadsheet(std::move(office), pid, pipe, profile, options));
 }
 
-CalcSpreadsheet::CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, qint64 startedAt, QString profile,
+CalcSpreadsheet::CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, QString pipe, QString profile,
                                  Options options)
-    : m_office(std::move(office)), m_pid(pid), m_startedAt(startedAt), m_profile(std::move(profile)),
+    : m_office(std::move(office)), m_pid(pid), m_pipe(std::move(pipe)), m_profile(std::move(profile)),
       m_options(std::move(options))
 {
 }
@@ -293,19 +291,26 @@ CalcSpreadsheet::~CalcSpreadsheet()
 template <typename T>
 std::optional<T> CalcSpreadsheet::call(std::function<T(calc::Office &)> work, int timeoutMs) const
 {
-    if (!m_running || !m_office)
+    if (!m_running || !m_office) {
+        m_lastError = QStringLiteral("the office has ended");
         return std::nullopt;
-    const auto result = runOnWorker<std::optional<T>>(
-        [office = m_office, work = std::move(work)] { return std::optional<T>(work(*office)); },
+    }
+    using Answer = std::pair<std::optional<T>, QString>;
+    const auto result = runOnWorker<Answer>(
+        [office = m_office, work = std::move(work)] {
+            std::optional<T> value = work(*office);
+            return Answer(std::move(value), QString::fromStdU16String(office->lastError()));
+        },
         timeoutMs < 0 ? m_options.callTimeoutMs : timeoutMs, [this] {
             OfficeProcess::killGroup(m_pid);
             OfficeProcess::waitForEnd(m_pid, m_options.endTimeoutMs);
         });
+    m_lastError = result ? result->second : QStringLiteral("the office did not answer in time and was ended");
     if (!OfficeProcess::isAlive(m_pid))
         finish();
     if (!result)
         return std::nullopt;
-    return *result;
+    return result->first;
 }
 
 bool CalcSpreadsheet::callBool(std::function<bool(calc::Office &)> work, int timeoutMs) const
@@ -319,7 +324,7 @@ void CalcSpreadsheet::finish() const
     if (!m_running)
         return;
     m_running = false;
-    OfficeProfiles::removeLeftovers(m_profile, m_documents, m_startedAt);
+    OfficeProfiles::removeLeftovers(m_profile, m_documents, m_pipe);
     profiles(m_options.profileRoot).release(m_profile);
 }
 

@@ -57,13 +57,15 @@ public:
     bool quit() override;
 
     qint64 processId() const { return m_pid; }
+    // Why the last office call failed, as the office said it.
+    QString lastError() const { return m_lastError; }
     QString profileFolder() const { return m_profile; }
     // As the teacher would in Calc: type into a cell, run a menu command.
     bool enterText(int row, int column, const QString &text);
     bool dispatch(const QString &command);
 
 private:
-    CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, qint64 startedAt, QString profile, Options options);
+    CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, QString pipe, QString profile, Options options);
 
     template <typename T>
     std::optional<T> call(std::function<T(calc::Office &)> work, int timeoutMs) const;
@@ -74,12 +76,13 @@ private:
 
     std::shared_ptr<calc::Office> m_office;
     qint64 m_pid = 0;
-    qint64 m_startedAt = 0;
+    QString m_pipe;
     QString m_profile;
     QStringList m_documents; // every file loaded, for the locks a killed office leaves
     Options m_options;
     bool m_visible = false;
     mutable bool m_running = true;
+    mutable QString m_lastError;
 
     // A transfer searches one column once per student: the column read in
     // one call serves the searches that follow soon after it.

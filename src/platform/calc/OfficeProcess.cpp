@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QProcessEnvironment>
@@ -47,7 +48,7 @@ QString OfficeProfiles::acquire()
         return {};
     // Pipes of earlier offices of ours that ended without Tallyra seeing it
     // (the desktop session ended under them, say).
-    removeStalePipes(QLatin1String(kOfficePipePrefix) + QLatin1Char('*'), 0);
+    removeStalePipes(QLatin1String(kOfficePipePrefix) + QLatin1Char('*'), 60);
     for (int n = 1;; ++n) {
         const QString folder = QDir(m_root).absoluteFilePath(QString::number(n));
         if (m_reserved.contains(folder) || heldByRunningOffice(folder))
@@ -80,7 +81,7 @@ bool someoneListens(const QString &path)
 
 } // namespace
 
-void OfficeProfiles::removeLeftovers(const QString &folder, const QStringList &documents, qint64 startedAt)
+void OfficeProfiles::removeLeftovers(const QString &folder, const QStringList &documents, const QString &pipe)
 {
     if (folder.isEmpty() || heldByRunningOffice(folder))
         return;
@@ -100,16 +101,28 @@ void OfficeProfiles::removeLeftovers(const QString &folder, const QStringList &d
         }
     }
 
-    removeStalePipes(QStringLiteral("*"), startedAt);
+    // Its own pipes only: others may belong to offices still starting. The
+    // office names the pipe that keeps one office per profile after the MD5
+    // of the profile's address in UTF-16, each byte in hex without padding.
+    if (!pipe.isEmpty())
+        removeStalePipes(pipe, 0);
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    md5.addData(QByteArrayView(reinterpret_cast<const char *>(profileUrl.utf16()), profileUrl.size() * 2));
+    QString hash;
+    for (const char byte : md5.result())
+        hash += QString::number(quint8(byte), 16);
+    removeStalePipes(QStringLiteral("SingleOfficeIPC_") + hash, 0);
 }
 
-void OfficeProfiles::removeStalePipes(const QString &namePattern, qint64 since)
+void OfficeProfiles::removeStalePipes(const QString &namePattern, int minimumAgeSeconds)
 {
-    // An office's pipes live in /tmp whatever TMPDIR says.
+    // An office's pipes live in /tmp whatever TMPDIR says. A pipe just made
+    // may not listen yet: only pipes old enough to have been answered go.
     const QString pattern = QStringLiteral("OSL_PIPE_%1_").arg(::getuid()) + namePattern;
     const QFileInfoList pipes = QDir(QStringLiteral("/tmp")).entryInfoList({pattern}, QDir::System);
+    const QDateTime now = QDateTime::currentDateTime();
     for (const QFileInfo &pipe : pipes) {
-        if (pipe.lastModified().toSecsSinceEpoch() >= since - 1 && !someoneListens(pipe.filePath()))
+        if (pipe.lastModified().secsTo(now) >= minimumAgeSeconds && !someoneListens(pipe.filePath()))
             QFile::remove(pipe.filePath());
     }
 }

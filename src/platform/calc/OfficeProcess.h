@@ -30,17 +30,17 @@ public:
     static QString temporaryFolder(const QString &folder) { return folder + QStringLiteral("/tmp"); }
     // Removes what an office of this profile leaves behind when it is
     // killed: its temporary files, the lock files of `documents` that name
-    // this profile, and its pipes that nobody listens on any more (created
-    // since `startedAt`, seconds since the epoch).
-    static void removeLeftovers(const QString &folder, const QStringList &documents, qint64 startedAt);
+    // this profile, and its pipe `pipe` (the office cannot answer on it any
+    // more). Nothing while an office still runs in the profile.
+    static void removeLeftovers(const QString &folder, const QStringList &documents, const QString &pipe);
     // Whether a running process was started with that profile. The office's
     // lock file names no process, so the processes' arguments are asked.
     static bool heldByRunningOffice(const QString &folder);
 
 private:
-    // Removes the office pipes matching `namePattern` made since `since`
-    // (seconds since the epoch) that nobody listens on.
-    static void removeStalePipes(const QString &namePattern, qint64 since);
+    // Removes the office pipes matching `namePattern`, at least
+    // `minimumAgeSeconds` old, that nobody listens on.
+    static void removeStalePipes(const QString &namePattern, int minimumAgeSeconds);
 
     QString m_root;
     QSet<QString> m_reserved;
