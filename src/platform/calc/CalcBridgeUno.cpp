@@ -53,6 +53,7 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/ustring.hxx>
 
+#include <csignal>
 #include <cstdlib>
 #include <mutex>
 
@@ -92,6 +93,9 @@ Reference<uno::XComponentContext> localContext()
     static Reference<uno::XComponentContext> context;
     static OUString failure;
     std::call_once(once, [] {
+        // The bridge writes to the office's pipe; an office that has died
+        // must fail that call, not end Tallyra with SIGPIPE.
+        std::signal(SIGPIPE, SIG_IGN);
         setenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:" TALLYRA_OFFICE_PROGRAM_DIR "/fundamentalrc", 0);
         try {
             context = cppu::defaultBootstrap_InitialComponentContext();
