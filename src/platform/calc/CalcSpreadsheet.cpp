@@ -280,7 +280,7 @@ CalcSpreadsheet::CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pi
 
 CalcSpreadsheet::~CalcSpreadsheet()
 {
-    // The office keeps running (the Parts leave some open); only our
+    // The office keeps running (the gradebook stays open for the teacher); only our
     // connection to it goes, released on the thread that made it.
     if (m_office)
         OfficeWorker::instance().post([office = std::move(m_office)]() mutable { office.reset(); });

@@ -47,7 +47,7 @@ private:
 };
 
 // An office process started in a session of its own, so that it outlives
-// Tallyra (the Parts leave some offices running) and can be ended with
+// Tallyra (a cancelled wizard leaves its gradebook open) and can be ended with
 // everything it started.
 namespace OfficeProcess {
 
