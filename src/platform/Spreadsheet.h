@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -30,6 +31,23 @@ struct CellValue {
     QString textForm() const;
 
     friend bool operator==(const CellValue &, const CellValue &) = default;
+};
+
+// The rows of one column's cells that findInColumn returns for a text:
+// those whose whole text form matches it, blanks around it and letter case
+// ignored, in row order. Built once per column, asked once per student.
+class ColumnSearch {
+public:
+    void add(int row, const CellValue &value)
+    {
+        if (!value.isEmpty())
+            m_rows[key(value.textForm())].push_back(row);
+    }
+    QVector<int> find(const QString &text) const { return m_rows.value(key(text)); }
+
+private:
+    static QString key(const QString &text) { return text.trimmed().toCaseFolded(); }
+    QHash<QString, QVector<int>> m_rows;
 };
 
 // One running instance of the spreadsheet application, with the calls the

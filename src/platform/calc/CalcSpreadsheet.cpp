@@ -154,8 +154,6 @@ OfficeProfiles &profiles(const QString &root)
     return pools.try_emplace(root, root).first->second;
 }
 
-QString searchKey(const QString &text) { return text.trimmed().toCaseFolded(); }
-
 CellValue toCellValue(const calc::Cell &cell)
 {
     const auto text = [&] { return QString::fromStdU16String(cell.text); };
@@ -371,16 +369,13 @@ bool CalcSpreadsheet::activateWorkbook(int number)
 
 std::optional<int> CalcSpreadsheet::sheetCount() const
 {
-    return call<std::optional<int>>([](calc::Office &o) { return o.sheetCount(); }, -1).value_or(std::nullopt);
+    return ask<int>([](calc::Office &o) { return o.sheetCount(); });
 }
 
 std::optional<QString> CalcSpreadsheet::sheetName(int number) const
 {
-    const auto name = call<std::optional<std::u16string>>([number](calc::Office &o) { return o.sheetName(number); }, -1)
-                          .value_or(std::nullopt);
-    if (!name)
-        return std::nullopt;
-    return QString::fromStdU16String(*name);
+    const auto name = ask<std::u16string>([number](calc::Office &o) { return o.sheetName(number); });
+    return name ? std::optional(QString::fromStdU16String(*name)) : std::nullopt;
 }
 
 bool CalcSpreadsheet::activateSheet(int number)
@@ -396,34 +391,26 @@ std::optional<QVector<int>> CalcSpreadsheet::findInColumn(int column, const QStr
     constexpr int kFreshForMs = 2000;
     if (m_column.column != column || !m_column.age.isValid() || m_column.age.elapsed() > kFreshForMs) {
         forgetColumn();
-        const auto cells = call<std::optional<std::vector<calc::Cell>>>(
-                               [column](calc::Office &o) { return o.column(column); }, -1)
-                               .value_or(std::nullopt);
+        const auto cells = ask<std::vector<calc::Cell>>([column](calc::Office &o) { return o.column(column); });
         if (!cells)
             return std::nullopt;
-        for (size_t r = 0; r < cells->size(); ++r) {
-            const CellValue value = toCellValue((*cells)[r]);
-            if (!value.isEmpty())
-                m_column.rows[searchKey(value.textForm())].push_back(static_cast<int>(r) + 1);
-        }
+        for (size_t r = 0; r < cells->size(); ++r)
+            m_column.rows.add(static_cast<int>(r) + 1, toCellValue((*cells)[r]));
         m_column.column = column;
         m_column.age.start();
     }
-    return m_column.rows.value(searchKey(text));
+    return m_column.rows.find(text);
 }
 
 std::optional<CellValue> CalcSpreadsheet::cell(int row, int column) const
 {
-    const auto value = call<std::optional<calc::Cell>>([row, column](calc::Office &o) { return o.cell(row, column); }, -1)
-                           .value_or(std::nullopt);
-    if (!value)
-        return std::nullopt;
-    return toCellValue(*value);
+    const auto value = ask<calc::Cell>([row, column](calc::Office &o) { return o.cell(row, column); });
+    return value ? std::optional(toCellValue(*value)) : std::nullopt;
 }
 
 std::optional<bool> CalcSpreadsheet::hasUnsavedChanges() const
 {
-    return call<std::optional<bool>>([](calc::Office &o) { return o.isModified(); }, -1).value_or(std::nullopt);
+    return ask<bool>([](calc::Office &o) { return o.isModified(); });
 }
 
 bool CalcSpreadsheet::enterText(int row, int column, const QString &text)

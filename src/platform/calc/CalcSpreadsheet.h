@@ -3,7 +3,6 @@
 #include "platform/Spreadsheet.h"
 
 #include <QElapsedTimer>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -69,6 +68,12 @@ private:
 
     template <typename T>
     std::optional<T> call(std::function<T(calc::Office &)> work, int timeoutMs) const;
+    // A call whose answer may itself be missing: nothing either way.
+    template <typename T>
+    std::optional<T> ask(std::function<std::optional<T>(calc::Office &)> work) const
+    {
+        return call<std::optional<T>>(std::move(work), -1).value_or(std::nullopt);
+    }
     bool callBool(std::function<bool(calc::Office &)> work, int timeoutMs = -1) const;
     void forgetColumn() const { m_column = {}; }
     // Once the office has ended: its leftovers go, its profile is free again.
@@ -89,7 +94,7 @@ private:
     struct ColumnCache {
         int column = 0;
         QElapsedTimer age;
-        QHash<QString, QVector<int>> rows; // search key -> rows, in order
+        ColumnSearch rows;
     };
     mutable ColumnCache m_column;
 };

@@ -130,22 +130,13 @@ std::optional<QVector<int>> EmbeddedSpreadsheet::findInColumn(int column, const 
         return std::nullopt;
     // A transfer searches the same column once per student: index it once.
     if (m_index.sheet != sheet || m_index.column != column) {
-        m_index.rows.clear();
+        m_index = {sheet, column, {}};
         for (int r = 0; r < sheet->rowCount(); ++r) {
-            const CellValue *value = sheet->at(r, column - 1);
-            if (value && !value->isEmpty())
-                m_index.rows[searchKey(value->textForm())].push_back(r + 1);
+            if (const CellValue *value = sheet->at(r, column - 1))
+                m_index.rows.add(r + 1, *value);
         }
-        m_index.sheet = sheet;
-        m_index.column = column;
     }
-    return m_index.rows.value(searchKey(text));
-}
-
-QString EmbeddedSpreadsheet::searchKey(const QString &text)
-{
-    // Whole cell, blanks around it and letter case ignored.
-    return text.trimmed().toCaseFolded();
+    return m_index.rows.find(text);
 }
 
 std::optional<CellValue> EmbeddedSpreadsheet::cell(int row, int column) const

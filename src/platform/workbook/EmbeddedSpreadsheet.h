@@ -58,12 +58,11 @@ private:
     const WorkbookSheet *activeSheet() const;
     void showActive();
     void end();
-    static QString searchKey(const QString &text);
 
     struct ColumnIndex {
         const WorkbookSheet *sheet = nullptr;
         int column = 0;
-        QHash<QString, QVector<int>> rows; // search key -> rows, in order
+        ColumnSearch rows;
     };
     mutable ColumnIndex m_index;
 
