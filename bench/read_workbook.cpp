@@ -13,9 +13,11 @@ int main(int argc, char *argv[])
     if (args.size() < 2)
         return 2;
     const bool dump = args.contains(QStringLiteral("--dump"));
-    const auto workbook = tallyra::WorkbookReader::read(args[1]);
+    tallyra::ReadFailure failure = tallyra::ReadFailure::None;
+    const auto workbook = tallyra::WorkbookReader::read(args[1], &failure);
     QTextStream out(stdout);
     if (!workbook) {
+        QTextStream(stderr) << tallyra::WorkbookReader::failureText(failure) << "\n";
         out << "cannot read\n";
         return 1;
     }

@@ -5,7 +5,7 @@ PACKAGES="
 cmake ninja-build g++ pkg-config
 qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev qt6-translations-l10n
 libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
-liborcus-dev libfreexl-dev libgsf-1-dev libxlsxwriter-dev
+libzip-dev libgsf-1-dev libxlsxwriter-dev
 fonts-arphic-uming fonts-arphic-ukai fonts-dejavu-core
 xvfb xauth python3-openpyxl
 libreoffice-calc libreoffice-dev

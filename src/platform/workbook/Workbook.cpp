@@ -1,9 +1,14 @@
 #include "platform/workbook/Workbook.h"
 
+#include "platform/workbook/ReaderSupport.h"
+
+#include <QDate>
 #include <QFile>
+#include <QTime>
 
 #include <charconv>
 #include <cmath>
+#include <new>
 
 namespace tallyra {
 
@@ -59,29 +64,137 @@ QString CellValue::textForm() const
 
 namespace WorkbookReader {
 
-std::optional<Workbook> read(const QString &path)
+namespace {
+
+bool startsWith(const QByteArray &bytes, const char *magic, qsizetype length)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray head = file.read(8);
-    file.close();
-    // Zip (OOXML, ODF) or OLE compound file (BIFF .xls; also encrypted OOXML).
-    if (head.startsWith("PK\x03\x04"))
-        return readOpenXmlOrOds(path);
-    if (head.startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1")))
-        return readXls(path);
-    return std::nullopt;
+    return bytes.size() >= length && std::memcmp(bytes.constData(), magic, static_cast<size_t>(length)) == 0;
 }
 
-} // namespace WorkbookReader
+Workbook readAny(const QByteArray &bytes)
+{
+    if (startsWith(bytes, "PK\x03\x04", 4)) {
+        // OOXML names its parts in [Content_Types].xml; OpenDocument does not.
+        try {
+            return readOpenXml(bytes);
+        } catch (const Refusal &refusal) {
+            if (refusal.failure != ReadFailure::NotWorkbook)
+                throw;
+        }
+        return readOds(bytes);
+    }
+    if (startsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
+        return readXls(bytes);
+    // Excel 2, 3 and 4 wrote their records straight into the file.
+    if (startsWith(bytes, "\x09\x00", 2) || startsWith(bytes, "\x09\x02", 2) || startsWith(bytes, "\x09\x04", 2))
+        refuse(ReadFailure::TooOld);
+    refuse(ReadFailure::NotWorkbook);
+}
 
-bool WorkbookReader::isErrorCode(const QString &text)
+} // namespace
+
+std::optional<Workbook> readBytes(const QByteArray &bytes, ReadFailure *failure)
+{
+    ReadFailure why = ReadFailure::None;
+    std::optional<Workbook> workbook;
+    try {
+        workbook = readAny(bytes);
+    } catch (const Refusal &refusal) {
+        why = refusal.failure;
+    } catch (const std::bad_alloc &) {
+        why = ReadFailure::TooLarge;
+    } catch (...) {
+        why = ReadFailure::Damaged;
+    }
+    if (failure)
+        *failure = why;
+    return workbook;
+}
+
+std::optional<Workbook> read(const QString &path, ReadFailure *failure)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (failure)
+            *failure = ReadFailure::Missing;
+        return std::nullopt;
+    }
+    if (file.size() > limits::kFileBytes) {
+        if (failure)
+            *failure = ReadFailure::TooLarge;
+        return std::nullopt;
+    }
+    return readBytes(file.readAll(), failure);
+}
+
+QString failureText(ReadFailure failure)
+{
+    switch (failure) {
+    case ReadFailure::None: return {};
+    case ReadFailure::Missing: return QStringLiteral("無法開啟檔案：檔案不存在或無法讀取。");
+    case ReadFailure::NotWorkbook: return QStringLiteral("無法讀取：這個檔案不是 Excel 或 OpenDocument 成績冊。");
+    case ReadFailure::Damaged: return QStringLiteral("無法讀取：檔案已損壞或不完整。");
+    case ReadFailure::Encrypted: return QStringLiteral("無法讀取：檔案以密碼加密，請先在試算表程式中取消密碼。");
+    case ReadFailure::TooOld: return QStringLiteral("無法讀取：檔案格式太舊（Excel 5.0 以前），請另存為新格式。");
+    case ReadFailure::TooLarge: return QStringLiteral("無法讀取：檔案內容超出成績冊可能的大小。");
+    }
+    return {};
+}
+
+bool isErrorCode(const QString &text)
 {
     static const QStringList codes = {QStringLiteral("#NULL!"), QStringLiteral("#DIV/0!"), QStringLiteral("#VALUE!"),
                                       QStringLiteral("#REF!"),  QStringLiteral("#NAME?"),  QStringLiteral("#NUM!"),
                                       QStringLiteral("#N/A"),   QStringLiteral("#GETTING_DATA")};
     return codes.contains(text);
 }
+
+double serialOf(int year, int month, int day, double secondsOfDay, bool from1904)
+{
+    const QDate origin = from1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30);
+    return double(origin.daysTo(QDate(year, month, day))) + secondsOfDay / 86400;
+}
+
+std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904)
+{
+    QStringView date = text;
+    QStringView time;
+    const qsizetype t = text.indexOf(u'T');
+    if (t >= 0) {
+        date = text.left(t);
+        time = text.mid(t + 1);
+    } else if (text.contains(u':')) {
+        date = {};
+        time = text;
+    }
+    // Zone designators say nothing about the serial number.
+    if (time.endsWith(u'Z'))
+        time.chop(1);
+    double seconds = 0;
+    if (!time.isEmpty()) {
+        const auto parts = time.split(u':');
+        if (parts.size() < 2 || parts.size() > 3)
+            return std::nullopt;
+        bool ok1 = false, ok2 = false, ok3 = true;
+        const int h = parts[0].toInt(&ok1);
+        const int m = parts[1].toInt(&ok2);
+        const double s = parts.size() == 3 ? parts[2].toDouble(&ok3) : 0;
+        if (!ok1 || !ok2 || !ok3 || h < 0 || h > 24 || m < 0 || m > 59 || s < 0 || s >= 61)
+            return std::nullopt;
+        seconds = h * 3600.0 + m * 60.0 + s;
+    }
+    if (date.isEmpty())
+        return time.isEmpty() ? std::nullopt : std::optional<double>(seconds / 86400);
+    const auto parts = date.split(u'-');
+    if (parts.size() != 3)
+        return std::nullopt;
+    bool ok1 = false, ok2 = false, ok3 = false;
+    const int y = parts[0].toInt(&ok1), mo = parts[1].toInt(&ok2), d = parts[2].toInt(&ok3);
+    if (!ok1 || !ok2 || !ok3 || !QDate::isValid(y, mo, d))
+        return std::nullopt;
+    return serialOf(y, mo, d, seconds, from1904);
+}
+
+} // namespace WorkbookReader
 
 } // namespace tallyra

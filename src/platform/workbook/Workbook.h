@@ -25,15 +25,30 @@ struct Workbook {
     std::vector<WorkbookSheet> sheets;
 };
 
+// Why a file was refused. A file is read whole or not at all: a reader that
+// meets something it cannot read faithfully refuses the file.
+enum class ReadFailure {
+    None,
+    Missing,     // no such file, or it cannot be opened
+    NotWorkbook, // some other kind of file
+    Damaged,     // cut short or malformed
+    Encrypted,   // locked with a password
+    TooOld,      // a format before Excel 5
+    TooLarge,    // beyond what a gradebook can need; read no further
+};
+
 namespace WorkbookReader {
 
 // Reads .xlsx / .xlsm / .ods (by content, whatever the extension) and .xls.
 // Nothing when the file is missing, not a workbook, damaged, encrypted or
-// holds no sheet.
-std::optional<Workbook> read(const QString &path);
+// holds no sheet; `failure` then says which.
+std::optional<Workbook> read(const QString &path, ReadFailure *failure = nullptr);
 
-std::optional<Workbook> readOpenXmlOrOds(const QString &path);
-std::optional<Workbook> readXls(const QString &path);
+// The same from bytes in memory (the fuzzers feed these).
+std::optional<Workbook> readBytes(const QByteArray &bytes, ReadFailure *failure = nullptr);
+
+// One line for the teacher: why the file could not be read.
+QString failureText(ReadFailure failure);
 
 // Whether a formula's text result spells one of the error codes ("#DIV/0!"):
 // a result cached as text is still the error the formula gave.

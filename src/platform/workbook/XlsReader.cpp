@@ -1,41 +1,82 @@
-// .xls: FreeXL reads the cells, but not booleans and error values, and it
-// takes every cached formula result for a number; those are read here from the workbook stream
-// (BIFF8 records FORMULA, STRING and BOOLERR, reached through libgsf) and
-// merged in. Nothing else of the format is parsed here.
-#include "platform/workbook/Workbook.h"
+// .xls: BIFF8 (Excel 97 and later) and BIFF5 (Excel 5 and 95) workbooks,
+// in the compound file that libgsf opens (the small-block stream included).
+// The records are walked with a checked cursor: the globals give the sheet
+// list and the shared strings, each worksheet its cells; charts and other
+// substreams are passed over. Dates are the serial numbers they are stored as.
+#include "platform/workbook/BiffCursor.h"
 
-#include <freexl.h>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
-#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-utils.h>
 
-#include <QByteArray>
-#include <QHash>
-#include <QStringDecoder>
+#include <iconv.h>
 
-#include <cstring>
 #include <mutex>
 
 namespace tallyra::WorkbookReader {
 
 namespace {
 
-struct CachedCell {
-    int sheet;
-    int row;
-    int column;
-    CellValue value;
+namespace record {
+constexpr quint16 Bof = 0x0809, Eof = 0x000A, Continue = 0x003C, FilePass = 0x002F, CodePage = 0x0042,
+                  BoundSheet = 0x0085, Sst = 0x00FC, Number = 0x0203, Rk = 0x027E, MulRk = 0x00BD,
+                  LabelSst = 0x00FD, Label = 0x0204, RString = 0x00D6, BoolErr = 0x0205, Formula = 0x0006,
+                  Formula3 = 0x0206, Formula4 = 0x0406, String = 0x0207, Array = 0x0221, ShrFmla = 0x04BC,
+                  Table = 0x0236;
+// The BOF records of BIFF2, 3 and 4.
+constexpr quint16 OldBofs[] = {0x0009, 0x0209, 0x0409};
+} // namespace record
+
+struct Record {
+    quint16 type = 0;
+    qsizetype offset = 0; // of its header in the stream
+    std::vector<QByteArrayView> segments; // its bytes, then each CONTINUE's
+
+    BiffCursor cursor() const { return BiffCursor(segments); }
+    qsizetype size() const { return segments.front().size(); }
 };
 
-quint16 u16(const QByteArray &b, qsizetype at)
-{
-    return quint16(quint8(b[at])) | quint16(quint8(b[at + 1])) << 8;
-}
+// The records of a stream from a given offset, each with its CONTINUEs.
+// A record cut short by the stream's end ends the walk.
+class RecordStream {
+public:
+    RecordStream(QByteArrayView stream, qsizetype from) : m_stream(stream), m_at(from) {}
 
-quint32 u32(const QByteArray &b, qsizetype at) { return quint32(u16(b, at)) | quint32(u16(b, at + 2)) << 16; }
+    bool next(Record &out)
+    {
+        if (!header(m_at, out.type, out.segments))
+            return false;
+        out.offset = m_at;
+        m_at += 4 + out.segments.front().size();
+        quint16 type = 0;
+        std::vector<QByteArrayView> more;
+        while (header(m_at, type, more) && type == record::Continue) {
+            out.segments.push_back(more.front());
+            m_at += 4 + more.front().size();
+        }
+        return true;
+    }
 
-QString errorCode(quint8 code)
+private:
+    bool header(qsizetype at, quint16 &type, std::vector<QByteArrayView> &segments) const
+    {
+        if (at < 0 || at + 4 > m_stream.size())
+            return false;
+        const auto *p = reinterpret_cast<const quint8 *>(m_stream.data() + at);
+        type = quint16(p[0] | p[1] << 8);
+        const qsizetype length = p[2] | p[3] << 8;
+        if (at + 4 + length > m_stream.size())
+            return false;
+        segments.assign(1, m_stream.sliced(at + 4, length));
+        return true;
+    }
+
+    QByteArrayView m_stream;
+    qsizetype m_at;
+};
+
+QString errorText(quint8 code)
 {
     switch (code) {
     case 0x00: return QStringLiteral("#NULL!");
@@ -45,227 +86,352 @@ QString errorCode(quint8 code)
     case 0x1D: return QStringLiteral("#NAME?");
     case 0x24: return QStringLiteral("#NUM!");
     case 0x2A: return QStringLiteral("#N/A");
-    default: return QStringLiteral("#ERR!");
+    default: return QStringLiteral("#N/A");
     }
 }
 
-QByteArray workbookStream(const QString &path)
+// An RK value: a 30-bit integer or the top 30 bits of a double, maybe / 100.
+double rkValue(quint32 rk)
+{
+    double value;
+    if (rk & 0x02) {
+        value = static_cast<qint32>(rk) >> 2;
+    } else {
+        const quint64 bits = quint64(rk & 0xFFFFFFFCu) << 32;
+        std::memcpy(&value, &bits, sizeof value);
+    }
+    return (rk & 0x01) ? value / 100 : value;
+}
+
+// The 8-bit strings of BIFF5 in the workbook's code page.
+class CodePage {
+public:
+    void set(quint16 number) { m_number = number; }
+
+    QString decode(const QByteArray &bytes) const
+    {
+        const char *name = nameOf(m_number);
+        if (!name)
+            return QString::fromLatin1(bytes);
+        iconv_t cd = iconv_open("UTF-16LE", name);
+        if (cd == iconv_t(-1))
+            return QString::fromLatin1(bytes);
+        QByteArray out(bytes.size() * 4 + 4, Qt::Uninitialized);
+        char *in = const_cast<char *>(bytes.constData());
+        size_t inLeft = static_cast<size_t>(bytes.size());
+        char *to = out.data();
+        size_t outLeft = static_cast<size_t>(out.size());
+        const size_t done = iconv(cd, &in, &inLeft, &to, &outLeft);
+        iconv_close(cd);
+        if (done == size_t(-1))
+            refuse(ReadFailure::Damaged);
+        return QString(reinterpret_cast<const QChar *>(out.constData()),
+                       static_cast<qsizetype>((out.size() - static_cast<qsizetype>(outLeft)) / 2));
+    }
+
+private:
+    static const char *nameOf(quint16 number)
+    {
+        switch (number) {
+        case 367: return "ASCII";
+        case 437: return "CP437";
+        case 850: return "CP850";
+        case 874: return "CP874";
+        case 932: return "CP932";
+        case 936: return "CP936";
+        case 949: return "CP949";
+        case 950: return "CP950";
+        case 1250: return "CP1250";
+        case 1251: return "CP1251";
+        case 1252: case 0x8001: return "CP1252";
+        case 1253: return "CP1253";
+        case 1254: return "CP1254";
+        case 1255: return "CP1255";
+        case 1256: return "CP1256";
+        case 1257: return "CP1257";
+        case 1258: return "CP1258";
+        case 10000: case 0x8000: return "MACINTOSH";
+        case 65001: return "UTF-8";
+        default: return "CP1252";
+        }
+    }
+
+    quint16 m_number = 1252;
+};
+
+class XlsReader {
+public:
+    explicit XlsReader(QByteArray stream, bool biff8Name) : m_stream(std::move(stream)), m_biff8Name(biff8Name) {}
+
+    Workbook read()
+    {
+        readGlobals();
+        for (const SheetEntry &entry : m_sheets) {
+            WorkbookSheet &sheet = m_builder.addSheet(entry.name);
+            if (entry.type == 0x00 || entry.type == 0x01)
+                readWorksheet(entry.offset, sheet);
+        }
+        return m_builder.take();
+    }
+
+private:
+    struct SheetEntry {
+        QString name;
+        quint32 offset;
+        quint8 type; // 0 worksheet, 1 macro sheet, 2 chart
+    };
+
+    // A string of the workbook's version: BIFF8's unicode, BIFF5's bytes.
+    QString string(BiffCursor &c, bool shortLength = false)
+    {
+        if (m_biff8)
+            return c.unicodeString(shortLength);
+        const qsizetype count = shortLength ? c.u8() : c.u16();
+        return m_codePage.decode(c.bytes(count));
+    }
+
+    void readGlobals()
+    {
+        RecordStream records(m_stream, 0);
+        Record r;
+        if (!records.next(r))
+            refuse(ReadFailure::Damaged);
+        for (quint16 old : record::OldBofs)
+            if (r.type == old)
+                refuse(ReadFailure::TooOld);
+        if (r.type != record::Bof || r.size() < 4)
+            refuse(ReadFailure::NotWorkbook);
+        {
+            BiffCursor c = r.cursor();
+            const quint16 version = c.u16();
+            const quint16 kind = c.u16();
+            if (kind != 0x0005)
+                refuse(kind == 0x0100 ? ReadFailure::TooOld : ReadFailure::NotWorkbook); // a workspace, or a lone sheet
+            m_biff8 = version == 0x0600 || (version != 0x0500 && m_biff8Name);
+        }
+        while (records.next(r)) {
+            BiffCursor c = r.cursor();
+            switch (r.type) {
+            case record::Eof:
+                return;
+            case record::FilePass:
+                refuse(ReadFailure::Encrypted);
+            case record::CodePage:
+                m_codePage.set(c.u16());
+                break;
+            case record::BoundSheet: {
+                const quint32 offset = c.u32();
+                c.u8(); // visibility: hidden sheets are sheets too
+                const quint8 type = c.u8();
+                if (type == 0x06)
+                    break; // a Visual Basic module, no sheet
+                m_sheets.push_back({string(c, true), offset, type});
+                break;
+            }
+            case record::Sst:
+                if (m_biff8)
+                    readSharedStrings(c);
+                break;
+            default:
+                break;
+            }
+        }
+        // A globals substream without its end: the stream was cut short.
+        refuse(ReadFailure::Damaged);
+    }
+
+    // Every string while bytes remain: the count in the record is not
+    // always right, and the file's own bytes bound the table.
+    void readSharedStrings(BiffCursor &c)
+    {
+        c.u32(); // total uses
+        c.u32(); // unique strings, not to be trusted
+        while (!c.atEnd()) {
+            m_strings.push_back(c.unicodeString());
+            m_builder.chargeText(m_strings.back().size() + 8);
+        }
+    }
+
+    void readWorksheet(quint32 offset, WorkbookSheet &sheet)
+    {
+        RecordStream records(m_stream, offset);
+        Record r;
+        if (!records.next(r) || r.type != record::Bof)
+            refuse(ReadFailure::Damaged);
+        {
+            BiffCursor c = r.cursor();
+            c.u16();
+            if (c.u16() == 0x0020)
+                return; // a chart sheet
+        }
+        int nested = 0; // charts and other objects inside the sheet
+        // The cell of a formula whose text result comes in the next STRING.
+        struct Pending {
+            int row = -1;
+            int column = -1;
+            explicit operator bool() const { return row >= 0; }
+            void reset() { row = -1; }
+        } pendingString;
+        while (records.next(r)) {
+            if (r.type == record::Bof) {
+                ++nested;
+                continue;
+            }
+            if (r.type == record::Eof) {
+                if (nested-- == 0)
+                    break;
+                continue;
+            }
+            if (nested > 0)
+                continue;
+            BiffCursor c = r.cursor();
+            if (pendingString && r.type != record::String && r.type != record::Array && r.type != record::ShrFmla
+                && r.type != record::Table) {
+                // No STRING after a text result: the file holds none.
+                m_builder.put(sheet, pendingString.row, pendingString.column, missingResultCell());
+                pendingString.reset();
+            }
+            switch (r.type) {
+            case record::Number: {
+                const int row = c.u16(), column = c.u16();
+                c.u16();
+                m_builder.put(sheet, row, column, numberCell(c.f64()));
+                break;
+            }
+            case record::Rk: {
+                const int row = c.u16(), column = c.u16();
+                c.u16();
+                m_builder.put(sheet, row, column, numberCell(rkValue(c.u32())));
+                break;
+            }
+            case record::MulRk: {
+                const int row = c.u16(), first = c.u16();
+                const qsizetype count = (r.size() - 6) / 6;
+                for (qsizetype i = 0; i < count; ++i) {
+                    c.u16();
+                    m_builder.put(sheet, row, first + i, numberCell(rkValue(c.u32())));
+                }
+                break;
+            }
+            case record::LabelSst: {
+                const int row = c.u16(), column = c.u16();
+                c.u16();
+                const quint32 index = c.u32();
+                if (index >= m_strings.size())
+                    refuse(ReadFailure::Damaged);
+                m_builder.put(sheet, row, column, CellValue::ofText(m_strings[index]));
+                break;
+            }
+            case record::Label:
+            case record::RString: {
+                const int row = c.u16(), column = c.u16();
+                c.u16();
+                m_builder.put(sheet, row, column, CellValue::ofText(string(c)));
+                break;
+            }
+            case record::BoolErr: {
+                const int row = c.u16(), column = c.u16();
+                c.u16();
+                const quint8 value = c.u8();
+                const bool isError = c.u8();
+                m_builder.put(sheet, row, column,
+                              isError ? CellValue::ofError(errorText(value)) : CellValue::ofBoolean(value != 0));
+                break;
+            }
+            case record::Formula:
+            case record::Formula3:
+            case record::Formula4: {
+                const int row = c.u16(), column = c.u16();
+                c.u16();
+                const quint8 kind = c.u8();
+                c.skip(1);
+                const quint8 value = c.u8();
+                c.skip(3);
+                const quint16 marker = c.u16();
+                if (marker != 0xFFFF) {
+                    BiffCursor again = r.cursor();
+                    again.skip(6);
+                    m_builder.put(sheet, row, column, numberCell(again.f64()));
+                    break;
+                }
+                switch (kind) {
+                case 0: pendingString.row = row; pendingString.column = column; break;
+                case 1: m_builder.put(sheet, row, column, CellValue::ofBoolean(value != 0)); break;
+                case 2: m_builder.put(sheet, row, column, CellValue::ofError(errorText(value))); break;
+                case 3: m_builder.put(sheet, row, column, CellValue::ofText(QString())); break;
+                default: refuse(ReadFailure::Damaged);
+                }
+                break;
+            }
+            case record::String:
+                if (pendingString) {
+                    m_builder.put(sheet, pendingString.row, pendingString.column, formulaTextCell(string(c)));
+                    pendingString.reset();
+                }
+                break;
+            default:
+                break;
+            }
+        }
+        if (pendingString)
+            m_builder.put(sheet, pendingString.row, pendingString.column, missingResultCell());
+    }
+
+    QByteArray m_stream;
+    bool m_biff8Name;
+    bool m_biff8 = true;
+    CodePage m_codePage;
+    std::vector<SheetEntry> m_sheets;
+    std::vector<QString> m_strings;
+    WorkbookBuilder m_builder;
+};
+
+struct GObjectDeleter {
+    void operator()(gpointer p) const { g_object_unref(p); }
+};
+template <typename T>
+using GObjectPtr = std::unique_ptr<T, GObjectDeleter>;
+
+} // namespace
+
+Workbook readXls(const QByteArray &bytes)
 {
     static std::once_flag once;
     std::call_once(once, [] { gsf_init(); });
 
-    QByteArray bytes;
+    GObjectPtr<GsfInput> input(gsf_input_memory_new(reinterpret_cast<const guint8 *>(bytes.constData()),
+                                                    static_cast<gsf_off_t>(bytes.size()), FALSE));
     GError *error = nullptr;
-    GsfInput *input = gsf_input_stdio_new(path.toLocal8Bit().constData(), &error);
-    if (!input) {
-        g_clear_error(&error);
-        return bytes;
-    }
-    GsfInfile *ole = gsf_infile_msole_new(input, &error);
-    g_object_unref(input);
-    if (!ole) {
-        g_clear_error(&error);
-        return bytes;
-    }
-    GsfInput *stream = gsf_infile_child_by_name(ole, "Workbook");
-    if (stream) {
-        const gsf_off_t size = gsf_input_size(stream);
-        if (size > 0 && size < (gsf_off_t(1) << 31)) {
-            bytes.resize(static_cast<qsizetype>(size));
-            if (!gsf_input_read(stream, static_cast<size_t>(size), reinterpret_cast<guint8 *>(bytes.data())))
-                bytes.clear();
-        }
-        g_object_unref(stream);
-    }
-    g_object_unref(ole);
-    return bytes;
-}
+    GObjectPtr<GsfInfile> ole(gsf_infile_msole_new(input.get(), &error));
+    g_clear_error(&error);
+    if (!ole)
+        refuse(ReadFailure::Damaged);
 
-// A STRING record's text (cch, high-byte flag, characters), continued over
-// CONTINUE records that each start with a new flag byte.
-QString stringRecordText(const QVector<QByteArray> &parts)
-{
-    if (parts.isEmpty() || parts[0].size() < 3)
-        return {};
-    int remaining = u16(parts[0], 0);
-    QString text;
-    for (int p = 0; p < parts.size() && remaining > 0; ++p) {
-        const QByteArray &data = parts[p];
-        qsizetype at = p == 0 ? 2 : 0;
-        if (at >= data.size())
-            break;
-        const bool wide = quint8(data[at]) & 0x01;
-        ++at;
-        while (remaining > 0 && at + (wide ? 1 : 0) < data.size()) {
-            text += wide ? QChar(u16(data, at)) : QChar(quint8(data[at]));
-            at += wide ? 2 : 1;
-            --remaining;
+    // The stream's name in any letter case: "Workbook" for BIFF8, "Book" for BIFF5.
+    GObjectPtr<GsfInput> stream;
+    bool biff8Name = false;
+    bool encryptedPackage = false;
+    const int children = gsf_infile_num_children(ole.get());
+    for (int i = 0; i < children; ++i) {
+        const QByteArray name = QByteArray(gsf_infile_name_by_index(ole.get(), i)).toLower();
+        if (name == "encryptedpackage")
+            encryptedPackage = true;
+        if ((name == "workbook" || (name == "book" && !biff8Name)) ) {
+            stream.reset(gsf_infile_child_by_index(ole.get(), i));
+            biff8Name = name == "workbook";
         }
     }
-    return text;
-}
-
-// Cached formula results, booleans and errors of every worksheet, or
-// nothing when the workbook is encrypted or not BIFF8.
-std::optional<QVector<CachedCell>> cachedCells(const QString &path)
-{
-    const QByteArray stream = workbookStream(path);
-    if (stream.size() < 8)
-        return std::nullopt;
-
-    QVector<CachedCell> cells;
-    QVector<quint32> sheetOffsets;
-    int sheet = -1; // -1: workbook globals
-    bool awaitingString = false;
-    CachedCell pendingString{};
-    QVector<QByteArray> stringParts;
-
-    const auto finishString = [&] {
-        if (awaitingString && !stringParts.isEmpty()) {
-            pendingString.value = CellValue::ofText(stringRecordText(stringParts));
-            cells.push_back(pendingString);
-        }
-        awaitingString = false;
-        stringParts.clear();
-    };
-
-    qsizetype at = 0;
-    while (at + 4 <= stream.size()) {
-        const quint16 type = u16(stream, at);
-        const quint16 length = u16(stream, at + 2);
-        const qsizetype body = at + 4;
-        if (body + length > stream.size())
-            break;
-        const QByteArray data = stream.mid(body, length);
-
-        if (type == 0x003C && !stringParts.isEmpty()) { // CONTINUE of a STRING
-            stringParts.push_back(data);
-            at = body + length;
-            continue;
-        }
-        if (type != 0x0207 && !stringParts.isEmpty())
-            finishString();
-
-        switch (type) {
-        case 0x0809: // BOF
-            if (length >= 2 && u16(data, 0) != 0x0600)
-                return std::nullopt; // BIFF5 and older: leave them to FreeXL alone
-            sheet = static_cast<int>(sheetOffsets.indexOf(quint32(at)));
-            break;
-        case 0x002F: // FILEPASS
-            return std::nullopt;
-        case 0x0085: // BOUNDSHEET
-            if (length >= 4)
-                sheetOffsets.push_back(u32(data, 0));
-            break;
-        case 0x0006: // FORMULA
-            if (sheet >= 0 && length >= 14) {
-                CachedCell cell{sheet, u16(data, 0), u16(data, 2), {}};
-                const QByteArray result = data.mid(6, 8);
-                if (u16(result, 6) == 0xFFFF) {
-                    switch (quint8(result[0])) {
-                    case 0: // text in the STRING record that follows
-                        awaitingString = true;
-                        pendingString = cell;
-                        break;
-                    case 1: cell.value = CellValue::ofBoolean(quint8(result[2]) != 0); cells.push_back(cell); break;
-                    case 2: cell.value = CellValue::ofError(errorCode(quint8(result[2]))); cells.push_back(cell); break;
-                    default: cell.value = CellValue::ofText(QString()); cells.push_back(cell); break;
-                    }
-                } else {
-                    double value = 0;
-                    std::memcpy(&value, result.constData(), sizeof value); // little-endian IEEE 754
-                    cell.value = CellValue::ofNumber(value);
-                    cells.push_back(cell);
-                }
-            }
-            break;
-        case 0x0207: // STRING
-            if (awaitingString)
-                stringParts = {data};
-            break;
-        case 0x0205: // BOOLERR
-            if (sheet >= 0 && length >= 8) {
-                CachedCell cell{sheet, u16(data, 0), u16(data, 2), {}};
-                cell.value = quint8(data[7]) ? CellValue::ofError(errorCode(quint8(data[6])))
-                                             : CellValue::ofBoolean(quint8(data[6]) != 0);
-                cells.push_back(cell);
-            }
-            break;
-        default:
-            break;
-        }
-        at = body + length;
-    }
-    finishString();
-    return cells;
-}
-
-} // namespace
-
-std::optional<Workbook> readXls(const QString &path)
-{
-    const void *handle = nullptr;
-    if (freexl_open(path.toLocal8Bit().constData(), &handle) != FREEXL_OK) {
-        if (handle)
-            freexl_close(handle);
-        return std::nullopt;
-    }
-    struct Closer {
-        const void *h;
-        ~Closer() { freexl_close(h); }
-    } closer{handle};
-
-    unsigned int info = 0;
-    if (freexl_get_info(handle, FREEXL_BIFF_PASSWORD, &info) != FREEXL_OK || info != FREEXL_BIFF_PLAIN)
-        return std::nullopt;
-    unsigned int sheetCount = 0;
-    if (freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheetCount) != FREEXL_OK || sheetCount == 0)
-        return std::nullopt;
-
-    Workbook workbook;
-    workbook.sheets.resize(sheetCount);
-    for (unsigned short s = 0; s < sheetCount; ++s) {
-        WorkbookSheet &sheet = workbook.sheets[s];
-        const char *name = nullptr;
-        if (freexl_get_worksheet_name(handle, s, &name) == FREEXL_OK && name)
-            sheet.name = QString::fromUtf8(name);
-        unsigned int rows = 0;
-        unsigned short columns = 0;
-        if (freexl_select_active_worksheet(handle, s) != FREEXL_OK
-            || freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
-            continue;
-        for (unsigned int r = 0; r < rows; ++r) {
-            for (unsigned short c = 0; c < columns; ++c) {
-                FreeXL_CellValue v;
-                if (freexl_get_cell_value(handle, r, c, &v) != FREEXL_OK)
-                    continue;
-                switch (v.type) {
-                case FREEXL_CELL_INT: sheet.set(int(r), c, CellValue::ofNumber(v.value.int_value)); break;
-                case FREEXL_CELL_DOUBLE: sheet.set(int(r), c, CellValue::ofNumber(v.value.double_value)); break;
-                case FREEXL_CELL_TEXT:
-                case FREEXL_CELL_SST_TEXT:
-                case FREEXL_CELL_DATE:
-                case FREEXL_CELL_DATETIME:
-                case FREEXL_CELL_TIME:
-                    sheet.set(int(r), c, CellValue::ofText(QString::fromUtf8(v.value.text_value)));
-                    break;
-                default: break;
-                }
-            }
-        }
-    }
-
-    if (const auto cached = cachedCells(path)) {
-        for (const CachedCell &cell : *cached) {
-            if (cell.sheet < 0 || cell.sheet >= int(workbook.sheets.size()))
-                continue;
-            // FreeXL reads every formula result as a number, also texts,
-            // errors and booleans; the record's own result decides.
-            workbook.sheets[size_t(cell.sheet)].set(cell.row, cell.column, cell.value);
-        }
-    }
-    return workbook;
+    if (encryptedPackage)
+        refuse(ReadFailure::Encrypted); // an .xlsx locked with a password
+    if (!stream)
+        refuse(ReadFailure::NotWorkbook);
+    const gsf_off_t size = gsf_input_size(stream.get());
+    if (size > limits::kPartBytes)
+        refuse(ReadFailure::TooLarge);
+    QByteArray data(static_cast<qsizetype>(size), Qt::Uninitialized);
+    if (size > 0 && !gsf_input_read(stream.get(), static_cast<size_t>(size), reinterpret_cast<guint8 *>(data.data())))
+        refuse(ReadFailure::Damaged);
+    return XlsReader(std::move(data), biff8Name).read();
 }
 
 } // namespace tallyra::WorkbookReader

@@ -1,0 +1,339 @@
+// .xlsx / .xlsm: SpreadsheetML read for its values. Sheets come in the
+// order of workbook.xml, whatever their sheetId; formula cells give the
+// result the file cached (shared and array formulas included, since every
+// cell of theirs carries its own); Strict files differ only in namespaces,
+// which are not looked at.
+#include "platform/workbook/ReaderSupport.h"
+#include "platform/workbook/XmlSupport.h"
+
+#include <QHash>
+
+namespace tallyra::WorkbookReader {
+
+namespace {
+
+struct Relationship {
+    QString type; // the last segment of the type URI ("worksheet")
+    QString target; // a part name, from the package root
+};
+
+QString folderOf(const QString &part)
+{
+    const qsizetype slash = part.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : part.left(slash + 1);
+}
+
+// A relationship's target as a part name: absolute ("/xl/workbook.xml") or
+// relative to the folder of the part that holds the relationship.
+QString resolve(const QString &sourcePart, const QString &target)
+{
+    QString path = target.startsWith(QLatin1Char('/')) ? target.mid(1) : folderOf(sourcePart) + target;
+    QStringList parts;
+    for (const QString &segment : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (segment == QLatin1String(".."))
+            parts.isEmpty() ? void() : parts.removeLast();
+        else if (segment != QLatin1String("."))
+            parts << segment;
+    }
+    return parts.join(QLatin1Char('/'));
+}
+
+QString relationshipsOf(const QString &part)
+{
+    return folderOf(part) + QStringLiteral("_rels/") + part.mid(folderOf(part).size()) + QStringLiteral(".rels");
+}
+
+QHash<QString, Relationship> readRelationships(ZipPackage &package, const QString &part)
+{
+    QHash<QString, Relationship> relationships;
+    const QString name = relationshipsOf(part);
+    if (!package.contains(name))
+        return relationships;
+    XmlPart xml(package, name);
+    while (xml.next()) {
+        if (!xml.isStart(QLatin1StringView("Relationship")) || xml.attribute(QLatin1StringView("TargetMode")) == u"External")
+            continue;
+        const QString type = xml.attribute(QLatin1StringView("Type")).toString();
+        relationships.insert(xml.attribute(QLatin1StringView("Id")).toString(),
+                             {type.mid(type.lastIndexOf(QLatin1Char('/')) + 1),
+                              resolve(part, xml.attribute(QLatin1StringView("Target")).toString())});
+    }
+    return relationships;
+}
+
+// "_x000D_" stands for a character XML cannot hold as such; "_x005F_" for
+// the underscore that would otherwise start one.
+QString unescape(QString text)
+{
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_') {
+            bool ok = false;
+            const uint code = QStringView(text).mid(i + 2, 4).toUInt(&ok, 16);
+            if (ok) {
+                out += QChar(char16_t(code));
+                i += 6;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// The text of a shared string or an inline string: its own <t> and those of
+// its rich-text runs, but never a phonetic guide (<rPh>) over it.
+QString richText(XmlPart &xml, QLatin1StringView element)
+{
+    QString text;
+    while (xml.next() && !xml.isEnd(element)) {
+        if (xml.isStart(QLatin1StringView("rPh")))
+            xml.skipElement();
+        else if (xml.isStart(QLatin1StringView("t")))
+            text += xml.elementText();
+    }
+    return unescape(text);
+}
+
+// "B17" as a 0-based (row, column); false when it is not a cell address.
+bool parseReference(QStringView ref, std::int64_t &row, std::int64_t &column)
+{
+    qsizetype i = 0;
+    std::int64_t c = 0;
+    for (; i < ref.size() && ref[i].isLetter(); ++i) {
+        const char16_t ch = ref[i].toUpper().unicode();
+        if (ch < u'A' || ch > u'Z' || i >= 3)
+            return false;
+        c = c * 26 + (ch - u'A' + 1);
+    }
+    std::int64_t r = 0;
+    const qsizetype digits = i;
+    for (; i < ref.size(); ++i) {
+        if (!ref[i].isDigit() || i - digits >= 8)
+            return false;
+        r = r * 10 + ref[i].digitValue();
+    }
+    if (c == 0 || r == 0 || i == digits)
+        return false;
+    row = r - 1;
+    column = c - 1;
+    return true;
+}
+
+double parseNumber(QStringView text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok)
+        refuse(ReadFailure::Damaged);
+    return value;
+}
+
+bool isWorkbookContentType(QStringView type)
+{
+    return type.endsWith(u".main+xml") && (type.contains(u"spreadsheetml") || type.contains(u"ms-excel"));
+}
+
+class OpenXmlReader {
+public:
+    explicit OpenXmlReader(const QByteArray &bytes) : m_package(bytes) {}
+
+    Workbook read()
+    {
+        if (!m_package.contains(QStringLiteral("[Content_Types].xml"))) {
+            // An encrypted or otherwise foreign zip, or an OpenDocument file.
+            refuse(ReadFailure::NotWorkbook);
+        }
+        readContentTypes();
+        const QString workbookPart = findWorkbookPart();
+        const auto relationships = readRelationships(m_package, workbookPart);
+        for (const Relationship &r : relationships) {
+            if (r.type == QLatin1String("sharedStrings"))
+                readSharedStrings(r.target);
+        }
+        readWorkbook(workbookPart);
+        for (const auto &sheet : m_sheetList) {
+            WorkbookSheet &out = m_builder.addSheet(sheet.first);
+            const auto r = relationships.constFind(sheet.second);
+            if (r == relationships.cend())
+                refuse(ReadFailure::Damaged);
+            // A chart sheet holds no cells; any other sheet kind is read for them.
+            if (r->type == QLatin1String("chartsheet") || !m_package.contains(r->target))
+                continue;
+            readSheet(r->target, out);
+        }
+        return m_builder.take();
+    }
+
+private:
+    void readContentTypes()
+    {
+        XmlPart xml(m_package, QStringLiteral("[Content_Types].xml"));
+        while (xml.next()) {
+            if (xml.isStart(QLatin1StringView("Default")))
+                m_defaultTypes.insert(xml.attribute(QLatin1StringView("Extension")).toString().toLower(),
+                                      xml.attribute(QLatin1StringView("ContentType")).toString());
+            else if (xml.isStart(QLatin1StringView("Override")))
+                m_overrideTypes.insert(resolve(QString(), xml.attribute(QLatin1StringView("PartName")).toString()).toLower(),
+                                       xml.attribute(QLatin1StringView("ContentType")).toString());
+        }
+    }
+
+    QString contentTypeOf(const QString &part) const
+    {
+        const auto o = m_overrideTypes.constFind(part.toLower());
+        if (o != m_overrideTypes.cend())
+            return *o;
+        return m_defaultTypes.value(part.mid(part.lastIndexOf(QLatin1Char('.')) + 1).toLower());
+    }
+
+    // The package's main part, by its relationship; failing that, by its
+    // content type. A binary workbook (.xlsb) or a document of another kind
+    // is not one we read.
+    QString findWorkbookPart()
+    {
+        for (const Relationship &r : readRelationships(m_package, QString())) {
+            if (r.type == QLatin1String("officeDocument") && m_package.contains(r.target)) {
+                const QString type = contentTypeOf(r.target);
+                if (!type.isEmpty() && !isWorkbookContentType(type))
+                    refuse(ReadFailure::NotWorkbook);
+                return r.target;
+            }
+        }
+        for (auto o = m_overrideTypes.cbegin(); o != m_overrideTypes.cend(); ++o)
+            if (isWorkbookContentType(o.value()) && m_package.contains(o.key()))
+                return o.key();
+        refuse(ReadFailure::NotWorkbook);
+    }
+
+    void readWorkbook(const QString &part)
+    {
+        XmlPart xml(m_package, part);
+        while (xml.next()) {
+            if (xml.isStart(QLatin1StringView("workbookPr"))) {
+                const QStringView v = xml.attribute(QLatin1StringView("date1904"));
+                m_from1904 = v == u"1" || v == u"true";
+            } else if (xml.isStart(QLatin1StringView("sheet"))) {
+                m_sheetList.push_back({xml.attribute(QLatin1StringView("name")).toString(),
+                                       xml.attribute(QLatin1StringView("id")).toString()});
+            }
+        }
+        if (m_sheetList.empty())
+            refuse(ReadFailure::Damaged);
+    }
+
+    void readSharedStrings(const QString &part)
+    {
+        if (!m_package.contains(part))
+            return;
+        XmlPart xml(m_package, part);
+        while (xml.next()) {
+            if (xml.isStart(QLatin1StringView("si"))) {
+                m_strings.push_back(richText(xml, QLatin1StringView("si")));
+                m_builder.chargeText(m_strings.back().size() + 8);
+            }
+        }
+    }
+
+    void readSheet(const QString &part, WorkbookSheet &sheet)
+    {
+        XmlPart xml(m_package, part);
+        std::int64_t row = -1;
+        std::int64_t nextColumn = 0;
+        while (xml.next()) {
+            if (xml.isStart(QLatin1StringView("row"))) {
+                const QStringView r = xml.attribute(QLatin1StringView("r"));
+                row = r.isEmpty() ? row + 1 : static_cast<std::int64_t>(parseNumber(r)) - 1;
+                if (row < 0 || row >= limits::kRows)
+                    refuse(ReadFailure::Damaged);
+                nextColumn = 0;
+            } else if (xml.isStart(QLatin1StringView("c"))) {
+                std::int64_t cellRow = row < 0 ? 0 : row;
+                std::int64_t column = nextColumn;
+                const QStringView ref = xml.attribute(QLatin1StringView("r"));
+                if (!ref.isEmpty() && !parseReference(ref, cellRow, column))
+                    refuse(ReadFailure::Damaged);
+                const QString type = xml.attribute(QLatin1StringView("t")).toString();
+                m_builder.put(sheet, cellRow, column, readCell(xml, type));
+                nextColumn = column + 1;
+            }
+        }
+    }
+
+    // The value of one <c>, read up to its end.
+    CellValue readCell(XmlPart &xml, const QString &type)
+    {
+        bool formula = false;
+        std::optional<QString> value;
+        std::optional<QString> inlineText;
+        while (xml.next() && !xml.isEnd(QLatin1StringView("c"))) {
+            if (xml.isStart(QLatin1StringView("v")))
+                value = xml.elementText();
+            else if (xml.isStart(QLatin1StringView("f"))) {
+                formula = true;
+                xml.skipElement();
+            } else if (xml.isStart(QLatin1StringView("is")))
+                inlineText = richText(xml, QLatin1StringView("is"));
+            else if (xml.xml().isStartElement())
+                xml.skipElement();
+        }
+        if (type == QLatin1String("inlineStr")) {
+            if (inlineText)
+                return CellValue::ofText(*inlineText);
+            if (value)
+                return CellValue::ofText(unescape(*value));
+            return formula ? missingResultCell() : CellValue();
+        }
+        if (!value)
+            return formula ? missingResultCell() : CellValue();
+        if (type.isEmpty() || type == QLatin1String("n")) {
+            if (value->trimmed().isEmpty())
+                return formula ? missingResultCell() : CellValue();
+            return numberCell(parseNumber(*value));
+        }
+        if (type == QLatin1String("s")) {
+            if (value->trimmed().isEmpty())
+                return {};
+            const double index = parseNumber(*value);
+            if (index < 0 || index >= static_cast<double>(m_strings.size()) || index != std::floor(index))
+                refuse(ReadFailure::Damaged);
+            return CellValue::ofText(m_strings[static_cast<size_t>(index)]);
+        }
+        if (type == QLatin1String("str"))
+            return formula ? formulaTextCell(unescape(*value)) : CellValue::ofText(unescape(*value));
+        if (type == QLatin1String("b")) {
+            const QString v = value->trimmed();
+            if (v == QLatin1String("1") || v == QLatin1String("true"))
+                return CellValue::ofBoolean(true);
+            if (v == QLatin1String("0") || v == QLatin1String("false"))
+                return CellValue::ofBoolean(false);
+            refuse(ReadFailure::Damaged);
+        }
+        if (type == QLatin1String("e"))
+            return CellValue::ofError(value->trimmed());
+        if (type == QLatin1String("d")) {
+            const auto serial = serialOfIsoDateTime(QStringView(*value).trimmed(), m_from1904);
+            if (!serial)
+                refuse(ReadFailure::Damaged);
+            return numberCell(*serial);
+        }
+        refuse(ReadFailure::Damaged);
+    }
+
+    ZipPackage m_package;
+    WorkbookBuilder m_builder;
+    QHash<QString, QString> m_defaultTypes;
+    QHash<QString, QString> m_overrideTypes;
+    std::vector<std::pair<QString, QString>> m_sheetList; // name, relationship id
+    std::vector<QString> m_strings;
+    bool m_from1904 = false;
+};
+
+} // namespace
+
+Workbook readOpenXml(const QByteArray &bytes) { return OpenXmlReader(bytes).read(); }
+
+} // namespace tallyra::WorkbookReader

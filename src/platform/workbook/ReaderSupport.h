@@ -1,0 +1,119 @@
+#pragma once
+
+// What the format readers share: the limits that keep a hostile file from
+// taking the machine, the refusal they throw, and the sheet they fill.
+#include "platform/workbook/Workbook.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cmath>
+#include <cstdint>
+
+namespace tallyra::WorkbookReader {
+
+namespace limits {
+// The largest sheet a spreadsheet program makes; a cell beyond is damage.
+inline constexpr std::int64_t kRows = 1048576;
+inline constexpr std::int64_t kColumns = 16384;
+// Cell slots held in memory, empty ones between cells included: about
+// 40 bytes each, so a workbook stays well under 1 GiB.
+inline constexpr std::int64_t kCellSlots = 16 * 1024 * 1024;
+// Characters of text held, over the whole workbook (2 bytes each).
+inline constexpr std::int64_t kTextCharacters = 128 * 1024 * 1024;
+// Bytes a file may unpack to (a zip part, an OLE stream), and in all.
+inline constexpr std::int64_t kPartBytes = 512 * 1024 * 1024;
+inline constexpr std::int64_t kUnpackedBytes = 1024 * 1024 * 1024;
+inline constexpr std::int64_t kFileBytes = 512 * 1024 * 1024;
+} // namespace limits
+
+// Thrown by a reader that cannot go on; caught where the reading started.
+struct Refusal {
+    ReadFailure failure;
+};
+
+[[noreturn]] inline void refuse(ReadFailure failure) { throw Refusal{failure}; }
+
+// A number as a cell holds it: never a NaN or an infinity, which no
+// spreadsheet stores; such bits read as the error Calc shows for them.
+inline CellValue numberCell(double value)
+{
+    return std::isfinite(value) ? CellValue::ofNumber(value) : CellValue::ofError(QStringLiteral("#NUM!"));
+}
+
+// A formula's cached text: an error code stays the error it is.
+inline CellValue formulaTextCell(const QString &text)
+{
+    return isErrorCode(text) ? CellValue::ofError(text) : CellValue::ofText(text);
+}
+
+// A formula cell the file holds no result for: an error, so that it is
+// never taken for a score, an empty cell or a student ID.
+inline CellValue missingResultCell() { return CellValue::ofError(QStringLiteral("#N/A")); }
+
+// The sheets of one workbook being read, with the budget they share.
+class WorkbookBuilder {
+public:
+    WorkbookSheet &addSheet(const QString &name)
+    {
+        m_workbook.sheets.push_back({name, {}, 0});
+        return m_workbook.sheets.back();
+    }
+
+    // Stores a cell of sheet `sheet`; an empty value stores nothing.
+    void put(WorkbookSheet &sheet, std::int64_t row, std::int64_t column, CellValue value)
+    {
+        if (value.isEmpty())
+            return;
+        if (row < 0 || column < 0 || row >= limits::kRows || column >= limits::kColumns)
+            refuse(ReadFailure::Damaged);
+        const auto r = static_cast<size_t>(row);
+        const auto c = static_cast<size_t>(column);
+        std::int64_t added = 0;
+        if (r >= sheet.rows.size())
+            added += static_cast<std::int64_t>(r + 1 - sheet.rows.size());
+        const size_t have = r < sheet.rows.size() ? sheet.rows[r].size() : 0;
+        if (c >= have)
+            added += static_cast<std::int64_t>(c + 1 - have);
+        m_slots += added;
+        m_characters += value.text.size();
+        if (m_slots > limits::kCellSlots || m_characters > limits::kTextCharacters)
+            refuse(ReadFailure::TooLarge);
+        sheet.set(static_cast<int>(row), static_cast<int>(column), std::move(value));
+    }
+
+    // Text kept outside the cells (a shared-string table) counts too.
+    void chargeText(qsizetype characters)
+    {
+        m_characters += characters;
+        if (m_characters > limits::kTextCharacters)
+            refuse(ReadFailure::TooLarge);
+    }
+
+    Workbook take()
+    {
+        if (m_workbook.sheets.empty())
+            refuse(ReadFailure::NotWorkbook);
+        return std::move(m_workbook);
+    }
+
+private:
+    Workbook m_workbook;
+    std::int64_t m_slots = 0;
+    std::int64_t m_characters = 0;
+};
+
+// Serial number of a date and time, as the spreadsheet counts days: from
+// 1899-12-30, or from 1904-01-01 in workbooks that use the 1904 system.
+double serialOf(int year, int month, int day, double secondsOfDay, bool from1904);
+
+// ISO 8601 "2024-03-01", "2024-03-01T08:30:00", "08:30:00" (a time alone:
+// a fraction of a day); nothing when the text is none of these.
+std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904);
+
+// The readers, one per format, each on the file's bytes.
+Workbook readOpenXml(const QByteArray &bytes);
+Workbook readOds(const QByteArray &bytes);
+Workbook readXls(const QByteArray &bytes);
+
+} // namespace tallyra::WorkbookReader
