@@ -92,7 +92,9 @@ private:
     void readSpreadsheet(XmlPart &xml)
     {
         while (xml.next() && !xml.isEnd(QLatin1StringView("spreadsheet"))) {
-            if (xml.isStart(QLatin1StringView("table")))
+            if (xml.isStart(QLatin1StringView("null-date")))
+                m_from1904 = xml.attribute(QLatin1StringView("date-value")).startsWith(u"1904-01-01");
+            else if (xml.isStart(QLatin1StringView("table")))
                 readTable(xml, m_builder.addSheet(xml.attribute(QLatin1StringView("name")).toString()));
             else if (xml.xml().isStartElement())
                 xml.skipElement();
@@ -180,7 +182,7 @@ private:
             return numberCell(number);
         }
         if (type == QLatin1String("date")) {
-            const auto serial = serialOfIsoDateTime(QStringView(dateValue).trimmed(), false);
+            const auto serial = serialOfIsoDateTime(QStringView(dateValue).trimmed(), m_from1904);
             if (!serial)
                 refuse(ReadFailure::Damaged);
             return numberCell(*serial);
@@ -201,7 +203,7 @@ private:
         }
         if (type == QLatin1String("string") || !text.isEmpty()) {
             const QString s = stringValue.value_or(text);
-            return formula ? formulaTextCell(s) : CellValue::ofText(s);
+            return formula ? formulaTextCell(s) : textCell(s);
         }
         return formula ? missingResultCell() : CellValue();
     }
@@ -269,6 +271,7 @@ private:
 
     ZipPackage m_package;
     WorkbookBuilder m_builder;
+    bool m_from1904 = false; // the document's null date
 };
 
 } // namespace

@@ -43,30 +43,35 @@ QString relationshipsOf(const QString &part)
     return folderOf(part) + QStringLiteral("_rels/") + part.mid(folderOf(part).size()) + QStringLiteral(".rels");
 }
 
+// Malformed relationships are read as none, as Calc reads them: the sheets
+// they should lead to then come out empty, and no value is guessed.
 QHash<QString, Relationship> readRelationships(ZipPackage &package, const QString &part)
 {
     QHash<QString, Relationship> relationships;
     const QString name = relationshipsOf(part);
     if (!package.contains(name))
         return relationships;
-    XmlPart xml(package, name);
-    while (xml.next()) {
-        if (!xml.isStart(QLatin1StringView("Relationship")) || xml.attribute(QLatin1StringView("TargetMode")) == u"External")
-            continue;
-        const QString type = xml.attribute(QLatin1StringView("Type")).toString();
-        relationships.insert(xml.attribute(QLatin1StringView("Id")).toString(),
-                             {type.mid(type.lastIndexOf(QLatin1Char('/')) + 1),
-                              resolve(part, xml.attribute(QLatin1StringView("Target")).toString())});
+    try {
+        XmlPart xml(package, name);
+        while (xml.next()) {
+            if (!xml.isStart(QLatin1StringView("Relationship"))
+                || xml.attribute(QLatin1StringView("TargetMode")) == u"External")
+                continue;
+            const QString type = xml.attribute(QLatin1StringView("Type")).toString();
+            relationships.insert(xml.attribute(QLatin1StringView("Id")).toString(),
+                                 {type.mid(type.lastIndexOf(QLatin1Char('/')) + 1),
+                                  resolve(part, xml.attribute(QLatin1StringView("Target")).toString())});
+        }
+    } catch (const Refusal &refusal) {
+        if (refusal.failure != ReadFailure::Damaged)
+            throw;
+        relationships.clear();
     }
     return relationships;
 }
 
-// "_x000D_" stands for a character XML cannot hold as such; "_x005F_" for
-// the underscore that would otherwise start one.
-QString unescape(QString text)
+QString unescapeCodes(const QString &text)
 {
-    if (!text.contains(QLatin1String("_x")))
-        return text;
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -82,6 +87,18 @@ QString unescape(QString text)
         out += text[i];
     }
     return out;
+}
+
+// "_x000D_" stands for a character XML cannot hold as such; "_x005F_" for
+// the underscore that would otherwise start one. A line break kept with
+// its carriage return is one line break, as Calc reads it.
+QString unescape(QString text)
+{
+    if (!text.contains(QLatin1String("_x")))
+        return text;
+    text = unescapeCodes(text);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return text;
 }
 
 // The text of a shared string or an inline string: its own <t> and those of
@@ -158,10 +175,8 @@ public:
         for (const auto &sheet : m_sheetList) {
             WorkbookSheet &out = m_builder.addSheet(sheet.first);
             const auto r = relationships.constFind(sheet.second);
-            if (r == relationships.cend())
-                refuse(ReadFailure::Damaged);
             // A chart sheet holds no cells; any other sheet kind is read for them.
-            if (r->type == QLatin1String("chartsheet") || !m_package.contains(r->target))
+            if (r == relationships.cend() || r->type == QLatin1String("chartsheet") || !m_package.contains(r->target))
                 continue;
             readSheet(r->target, out);
         }
@@ -281,10 +296,9 @@ private:
                 xml.skipElement();
         }
         if (type == QLatin1String("inlineStr")) {
+            // Its text is in <is>; a <v> beside it is not read, as in Calc.
             if (inlineText)
-                return CellValue::ofText(*inlineText);
-            if (value)
-                return CellValue::ofText(unescape(*value));
+                return formula ? formulaTextCell(*inlineText) : textCell(*inlineText);
             return formula ? missingResultCell() : CellValue();
         }
         if (!value)
@@ -300,10 +314,10 @@ private:
             const double index = parseNumber(*value);
             if (index < 0 || index >= static_cast<double>(m_strings.size()) || index != std::floor(index))
                 refuse(ReadFailure::Damaged);
-            return CellValue::ofText(m_strings[static_cast<size_t>(index)]);
+            return textCell(m_strings[static_cast<size_t>(index)]);
         }
         if (type == QLatin1String("str"))
-            return formula ? formulaTextCell(unescape(*value)) : CellValue::ofText(unescape(*value));
+            return formula ? formulaTextCell(unescape(*value)) : textCell(unescape(*value));
         if (type == QLatin1String("b")) {
             const QString v = value->trimmed();
             if (v == QLatin1String("1") || v == QLatin1String("true"))
@@ -315,10 +329,9 @@ private:
         if (type == QLatin1String("e"))
             return CellValue::ofError(value->trimmed());
         if (type == QLatin1String("d")) {
+            // A date Calc cannot take for one stays the text it is.
             const auto serial = serialOfIsoDateTime(QStringView(*value).trimmed(), m_from1904);
-            if (!serial)
-                refuse(ReadFailure::Damaged);
-            return numberCell(*serial);
+            return serial ? numberCell(*serial) : textCell(*value);
         }
         refuse(ReadFailure::Damaged);
     }

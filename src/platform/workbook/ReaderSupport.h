@@ -41,6 +41,12 @@ inline CellValue numberCell(double value)
     return std::isfinite(value) ? CellValue::ofNumber(value) : CellValue::ofError(QStringLiteral("#NUM!"));
 }
 
+// A text typed into a cell: an empty one is no cell at all, as in Calc.
+inline CellValue textCell(QString text)
+{
+    return text.isEmpty() ? CellValue() : CellValue::ofText(std::move(text));
+}
+
 // A formula's cached text: an error code stays the error it is.
 inline CellValue formulaTextCell(const QString &text)
 {
@@ -105,15 +111,16 @@ private:
 
 // Serial number of a date and time, as the spreadsheet counts days: from
 // 1899-12-30, or from 1904-01-01 in workbooks that use the 1904 system.
-double serialOf(int year, int month, int day, double secondsOfDay, bool from1904);
+double serialOf(int year, int month, int day, int hour, int minute, double second, bool from1904);
 
-// ISO 8601 "2024-03-01", "2024-03-01T08:30:00", "08:30:00" (a time alone:
-// a fraction of a day); nothing when the text is none of these.
+// ISO 8601 "2024-03-01" or "2024-03-01T08:30:00"; nothing for anything
+// else, a time alone included (Calc keeps that as text).
 std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904);
 
 // The readers, one per format, each on the file's bytes.
 Workbook readOpenXml(const QByteArray &bytes);
 Workbook readOds(const QByteArray &bytes);
 Workbook readXls(const QByteArray &bytes);
+Workbook readOldXls(const QByteArray &bytes); // BIFF2 to BIFF4, outside a compound file
 
 } // namespace tallyra::WorkbookReader

@@ -87,7 +87,7 @@ Workbook readAny(const QByteArray &bytes)
         return readXls(bytes);
     // Excel 2, 3 and 4 wrote their records straight into the file.
     if (startsWith(bytes, "\x09\x00", 2) || startsWith(bytes, "\x09\x02", 2) || startsWith(bytes, "\x09\x04", 2))
-        refuse(ReadFailure::TooOld);
+        return readOldXls(bytes);
     refuse(ReadFailure::NotWorkbook);
 }
 
@@ -149,10 +149,11 @@ bool isErrorCode(const QString &text)
     return codes.contains(text);
 }
 
-double serialOf(int year, int month, int day, double secondsOfDay, bool from1904)
+double serialOf(int year, int month, int day, int hour, int minute, double second, bool from1904)
 {
     const QDate origin = from1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30);
-    return double(origin.daysTo(QDate(year, month, day))) + secondsOfDay / 86400;
+    // Summed part by part, as Calc does, so that the last digit agrees.
+    return double(origin.daysTo(QDate(year, month, day))) + hour / 24.0 + minute / 1440.0 + second / 86400.0;
 }
 
 std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904)
@@ -170,21 +171,21 @@ std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904)
     // Zone designators say nothing about the serial number.
     if (time.endsWith(u'Z'))
         time.chop(1);
-    double seconds = 0;
+    int h = 0, m = 0;
+    double s = 0;
     if (!time.isEmpty()) {
         const auto parts = time.split(u':');
         if (parts.size() < 2 || parts.size() > 3)
             return std::nullopt;
         bool ok1 = false, ok2 = false, ok3 = true;
-        const int h = parts[0].toInt(&ok1);
-        const int m = parts[1].toInt(&ok2);
-        const double s = parts.size() == 3 ? parts[2].toDouble(&ok3) : 0;
+        h = parts[0].toInt(&ok1);
+        m = parts[1].toInt(&ok2);
+        s = parts.size() == 3 ? parts[2].toDouble(&ok3) : 0;
         if (!ok1 || !ok2 || !ok3 || h < 0 || h > 24 || m < 0 || m > 59 || s < 0 || s >= 61)
             return std::nullopt;
-        seconds = h * 3600.0 + m * 60.0 + s;
     }
     if (date.isEmpty())
-        return time.isEmpty() ? std::nullopt : std::optional<double>(seconds / 86400);
+        return std::nullopt; // a time alone is no date
     const auto parts = date.split(u'-');
     if (parts.size() != 3)
         return std::nullopt;
@@ -192,7 +193,7 @@ std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904)
     const int y = parts[0].toInt(&ok1), mo = parts[1].toInt(&ok2), d = parts[2].toInt(&ok3);
     if (!ok1 || !ok2 || !ok3 || !QDate::isValid(y, mo, d))
         return std::nullopt;
-    return serialOf(y, mo, d, seconds, from1904);
+    return serialOf(y, mo, d, h, m, s, from1904);
 }
 
 } // namespace WorkbookReader

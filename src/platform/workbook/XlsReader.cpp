@@ -25,7 +25,8 @@ constexpr quint16 Bof = 0x0809, Eof = 0x000A, Continue = 0x003C, FilePass = 0x00
                   Formula3 = 0x0206, Formula4 = 0x0406, String = 0x0207, Array = 0x0221, ShrFmla = 0x04BC,
                   Table = 0x0236;
 // The BOF records of BIFF2, 3 and 4.
-constexpr quint16 OldBofs[] = {0x0009, 0x0209, 0x0409};
+constexpr quint16 Bof2 = 0x0009, Bof3 = 0x0209, Bof4 = 0x0409;
+constexpr quint16 OldBofs[] = {Bof2, Bof3, Bof4};
 } // namespace record
 
 struct Record {
@@ -174,6 +175,15 @@ public:
         return m_builder.take();
     }
 
+    // Excel 3 and 4 wrote one worksheet per file, its records straight
+    // into it, its strings in the code page as in BIFF5.
+    Workbook readLoneSheet()
+    {
+        m_biff8 = false;
+        readWorksheet(0, m_builder.addSheet(QStringLiteral("Sheet1")));
+        return m_builder.take();
+    }
+
 private:
     struct SheetEntry {
         QString name;
@@ -256,7 +266,7 @@ private:
     {
         RecordStream records(m_stream, offset);
         Record r;
-        if (!records.next(r) || r.type != record::Bof)
+        if (!records.next(r) || (r.type != record::Bof && r.type != record::Bof3 && r.type != record::Bof4))
             refuse(ReadFailure::Damaged);
         {
             BiffCursor c = r.cursor();
@@ -273,7 +283,7 @@ private:
             void reset() { row = -1; }
         } pendingString;
         while (records.next(r)) {
-            if (r.type == record::Bof) {
+            if (r.type == record::Bof || r.type == record::Bof3 || r.type == record::Bof4) {
                 ++nested;
                 continue;
             }
@@ -292,6 +302,9 @@ private:
                 pendingString.reset();
             }
             switch (r.type) {
+            case record::CodePage:
+                m_codePage.set(c.u16());
+                break;
             case record::Number: {
                 const int row = c.u16(), column = c.u16();
                 c.u16();
@@ -319,14 +332,14 @@ private:
                 const quint32 index = c.u32();
                 if (index >= m_strings.size())
                     refuse(ReadFailure::Damaged);
-                m_builder.put(sheet, row, column, CellValue::ofText(m_strings[index]));
+                m_builder.put(sheet, row, column, textCell(m_strings[index]));
                 break;
             }
             case record::Label:
             case record::RString: {
                 const int row = c.u16(), column = c.u16();
                 c.u16();
-                m_builder.put(sheet, row, column, CellValue::ofText(string(c)));
+                m_builder.put(sheet, row, column, textCell(string(c)));
                 break;
             }
             case record::BoolErr: {
@@ -393,6 +406,18 @@ template <typename T>
 using GObjectPtr = std::unique_ptr<T, GObjectDeleter>;
 
 } // namespace
+
+Workbook readOldXls(const QByteArray &bytes)
+{
+    if (bytes.startsWith(QByteArrayView("\x09\x02", 2)) || bytes.startsWith(QByteArrayView("\x09\x04", 2))) {
+        // Only a worksheet: a BIFF4 workbook or a chart is refused below.
+        BiffCursor c(QByteArrayView(bytes).sliced(4, std::min<qsizetype>(bytes.size() - 4, 4)));
+        c.u16();
+        if (c.u16() == 0x0010)
+            return XlsReader(bytes, false).readLoneSheet();
+    }
+    refuse(ReadFailure::TooOld);
+}
 
 Workbook readXls(const QByteArray &bytes)
 {

@@ -1,0 +1,226 @@
+// Reads every workbook of a folder with the embedded reader and with
+// LibreOffice Calc (through the Calc plugin, without recalculating) and
+// compares them sheet by sheet and cell by cell. Needs a display (xvfb-run).
+//   tallyra-compare-workbooks DIR [--reader PROGRAM] [--rows N] [--columns N]
+// With --reader, the embedded side is PROGRAM's "FILE --dump" output
+// (tallyra-read-workbook of another build) instead of this build's reader.
+
+#include "platform/calc/CalcSpreadsheet.h"
+#include "platform/workbook/Workbook.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTextStream>
+
+using namespace tallyra;
+
+namespace {
+
+QTextStream out(stdout);
+
+struct Side {
+    bool read = false;
+    QString why; // when not read
+    std::optional<Workbook> workbook;
+};
+
+Side readEmbedded(const QString &path)
+{
+    ReadFailure failure = ReadFailure::None;
+    Side side;
+    side.workbook = WorkbookReader::read(path, &failure);
+    side.read = side.workbook.has_value();
+    if (!side.read)
+        side.why = WorkbookReader::failureText(failure);
+    return side;
+}
+
+// The cells of another build's reader, from its --dump lines.
+Side readWithProgram(const QString &program, const QString &path)
+{
+    Side side;
+    QProcess process;
+    process.start(program, {path, QStringLiteral("--dump")});
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        side.why = QStringLiteral("no answer in 30 s");
+        return side;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        side.why = process.exitStatus() != QProcess::NormalExit ? QStringLiteral("crashed") : QStringLiteral("refused");
+        return side;
+    }
+    static const QRegularExpression sheetLine(QStringLiteral("^sheet (.*) rows \\d+ columns \\d+$"));
+    static const QRegularExpression cellLine(QStringLiteral("^  (\\d+),(\\d+) kind (\\d) \\[(.*)$"));
+    Workbook workbook;
+    CellValue *last = nullptr;
+    for (const QString &line : QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        if (const auto m = sheetLine.match(line); m.hasMatch()) {
+            workbook.sheets.push_back({m.captured(1), {}, 0});
+            last = nullptr;
+        } else if (const auto c = cellLine.match(line); c.hasMatch() && !workbook.sheets.empty()) {
+            CellValue v;
+            v.kind = CellValue::Kind(c.captured(3).toInt());
+            QString text = c.captured(4);
+            text.chop(1); // the closing "]"
+            v.text = text;
+            v.number = v.kind == CellValue::Kind::Boolean ? (text == QLatin1String("TRUE")) : text.toDouble();
+            auto &sheet = workbook.sheets.back();
+            sheet.set(c.captured(1).toInt() - 1, c.captured(2).toInt() - 1, v);
+            last = &sheet.rows[size_t(c.captured(1).toInt() - 1)][size_t(c.captured(2).toInt() - 1)];
+        } else if (last && !line.startsWith(QLatin1String("sheets "))) {
+            last->text += QLatin1Char('\n') + line; // a text over several lines
+            if (last->text.endsWith(QLatin1Char(']')))
+                last->text.chop(1);
+        }
+    }
+    side.read = true;
+    side.workbook = std::move(workbook);
+    return side;
+}
+
+QString address(int row, int column)
+{
+    QString letters;
+    for (int n = column; n > 0; n = (n - 1) / 26)
+        letters.prepend(QChar(u'A' + (n - 1) % 26));
+    return letters + QString::number(row);
+}
+
+QString describe(const CellValue &v)
+{
+    static const char *kinds[] = {"empty", "number", "text", "boolean", "error"};
+    QString text = v.textForm();
+    text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    if (text.size() > 40)
+        text = text.left(40) + QStringLiteral("…");
+    return QStringLiteral("%1 [%2]").arg(QLatin1String(kinds[int(v.kind)]), text);
+}
+
+bool same(const CellValue &a, const CellValue &b) { return a.kind == b.kind && a.textForm() == b.textForm(); }
+
+struct Totals {
+    int files = 0, bothRead = 0, equal = 0, differ = 0, embeddedOnlyRefused = 0, calcOnlyRefused = 0, bothRefused = 0;
+    qint64 cells = 0, differentCells = 0;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2) {
+        QTextStream(stderr) << "usage: tallyra-compare-workbooks DIR [--reader PROGRAM] [--rows N] [--columns N]\n";
+        return 2;
+    }
+    const auto option = [&](const char *name, const QString &fallback) {
+        const qsizetype i = args.indexOf(QLatin1String(name));
+        return i > 0 && i + 1 < args.size() ? args[i + 1] : fallback;
+    };
+    const QString program = option("--reader", QString());
+    const int maxRows = option("--rows", QStringLiteral("400")).toInt();
+    const int maxColumns = option("--columns", QStringLiteral("40")).toInt();
+
+    auto calcOptions = CalcSpreadsheet::defaultOptions();
+    calcOptions.callTimeoutMs = 20000;
+    CalcSpreadsheet::setOptions(calcOptions);
+
+    QDir dir(args[1]);
+    const QStringList files = dir.entryList({QStringLiteral("*.xls"), QStringLiteral("*.xlsx"), QStringLiteral("*.xlsm"),
+                                             QStringLiteral("*.ods"), QStringLiteral("*.XLS"), QStringLiteral("*.XLSX")},
+                                            QDir::Files, QDir::Name);
+    Totals totals;
+    std::shared_ptr<CalcSpreadsheet> calc;
+    for (const QString &name : files) {
+        const QString path = dir.filePath(name);
+        ++totals.files;
+        const Side ours = program.isEmpty() ? readEmbedded(path) : readWithProgram(program, path);
+
+        if (!calc)
+            calc = CalcSpreadsheet::start();
+        if (!calc) {
+            out << name << ": Calc did not start: " << CalcSpreadsheet::lastStartFailure() << "\n";
+            return 1;
+        }
+        const bool calcRead = calc->open(path, true) && calc->sheetCount().value_or(0) > 0;
+        if (!calcRead) {
+            // A refusal or an office that died: the next file gets a fresh one.
+            calc->quit();
+            calc.reset();
+        }
+        if (!ours.read || !calcRead) {
+            if (!ours.read && !calcRead) {
+                ++totals.bothRefused;
+                out << name << ": refused by both (embedded: " << ours.why << ")\n";
+            } else if (!ours.read) {
+                ++totals.embeddedOnlyRefused;
+                out << name << ": refused by the embedded reader only: " << ours.why << "\n";
+            } else {
+                ++totals.calcOnlyRefused;
+                out << name << ": refused by Calc only\n";
+            }
+            out.flush();
+            continue;
+        }
+        ++totals.bothRead;
+        QStringList differences;
+        qint64 cells = 0;
+        qint64 different = 0;
+        const Workbook &book = *ours.workbook;
+        const int calcSheets = calc->sheetCount().value_or(0);
+        if (calcSheets != int(book.sheets.size()))
+            differences << QStringLiteral("sheets: embedded %1, Calc %2").arg(book.sheets.size()).arg(calcSheets);
+        for (int s = 1; s <= std::min(calcSheets, int(book.sheets.size())); ++s) {
+            const WorkbookSheet &sheet = book.sheets[size_t(s - 1)];
+            const QString calcName = calc->sheetName(s).value_or(QString());
+            if (calcName != sheet.name)
+                differences << QStringLiteral("sheet %1 name: embedded \"%2\", Calc \"%3\"").arg(s).arg(sheet.name, calcName);
+            if (!calc->activateSheet(s))
+                continue;
+            // The embedded sheet's extent and a margin around it, within the bounds given.
+            const int rows = std::min(sheet.rowCount() + 2, maxRows);
+            const int columns = std::min(sheet.columnCount + 2, maxColumns);
+            for (int r = 1; r <= rows; ++r) {
+                for (int c = 1; c <= columns; ++c) {
+                    const CellValue *mine = sheet.at(r - 1, c - 1);
+                    const CellValue theirs = calc->cell(r, c).value_or(CellValue());
+                    const CellValue embedded = mine ? *mine : CellValue();
+                    if (embedded.isEmpty() && theirs.isEmpty())
+                        continue;
+                    ++cells;
+                    if (!same(embedded, theirs)) {
+                        ++different;
+                        if (differences.size() < 6)
+                            differences << QStringLiteral("%1!%2 embedded %3, Calc %4")
+                                               .arg(sheet.name, address(r, c), describe(embedded), describe(theirs));
+                    }
+                }
+            }
+        }
+        calc->closeActiveWorkbook();
+        totals.cells += cells;
+        totals.differentCells += different;
+        if (differences.isEmpty()) {
+            ++totals.equal;
+            out << name << ": equal (" << book.sheets.size() << " sheets, " << cells << " cells)\n";
+        } else {
+            ++totals.differ;
+            out << name << ": DIFFERENT (" << different << " of " << cells << " cells)\n";
+            for (const QString &d : differences)
+                out << "    " << d << "\n";
+        }
+        out.flush();
+    }
+    if (calc)
+        calc->quit();
+    out << "\nfiles " << totals.files << ", read by both " << totals.bothRead << " (equal " << totals.equal
+        << ", different " << totals.differ << "), refused by the embedded reader only " << totals.embeddedOnlyRefused
+        << ", by Calc only " << totals.calcOnlyRefused << ", by both " << totals.bothRefused << "; cells compared "
+        << totals.cells << ", different " << totals.differentCells << "\n";
+    return 0;
+}
