@@ -185,6 +185,10 @@ private slots:
         QCOMPARE(list(w, 1)->count(), 1);
         QVERIFY(boxes.shown().isEmpty());
         QCOMPARE(tallyra::settings().LastFolder, dir.path() + QLatin1Char('/'));
+        // Its own status line says why, and so does the gradebook window.
+        const QString why = tallyra::WorkbookReader::failureText(tallyra::ReadFailure::NotWorkbook);
+        QVERIFY2(status(w).endsWith(QStringLiteral("　") + why), qPrintable(status(w)));
+        QCOMPARE(newestInstance()->window()->statusText(), why);
     }
 
     void walkingTheSteps()

@@ -250,6 +250,9 @@ void ImportWizard::Command3_Click()
     // A new workbook: its sheet must be chosen before anything is read.
     m_sheetCurrent = false;
     ShowStep(2);
+    // No message box interrupts the steps; the status line says why the list is empty.
+    if (!m_session.failure().isEmpty())
+        m_status->showMessage(m_status->currentMessage() + QStringLiteral("　") + m_session.failure());
     raise();
     activateWindow();
 }

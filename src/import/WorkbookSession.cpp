@@ -11,12 +11,14 @@ QString WorkbookSession::folderOf(const QString &fileName)
 QStringList WorkbookSession::open(const QString &fileName, bool readOnly)
 {
     m_app.reset();
+    m_failure.clear();
     m_app = Spreadsheet::start();
     QStringList names;
     if (!m_app)
         return names;
     m_app->setVisible(true);
-    m_app->open(fileName, readOnly);
+    if (!m_app->open(fileName, readOnly))
+        m_failure = m_app->openFailure();
     m_app->activateWorkbook(1);
     const int count = m_app->sheetCount().value_or(0);
     for (int i = 1; i <= count; ++i)

@@ -28,8 +28,13 @@ public:
 
     const std::shared_ptr<Spreadsheet> &ExcelApp() const { return m_app; }
 
+    // Why the last open could not read its file, in one line; empty when
+    // it could, or when the spreadsheet application told the teacher itself.
+    const QString &failure() const { return m_failure; }
+
 private:
     std::shared_ptr<Spreadsheet> m_app;
+    QString m_failure;
 };
 
 } // namespace tallyra

@@ -77,6 +77,10 @@ public:
     virtual bool closeActiveWorkbook() = 0; // without saving
     virtual bool quit() = 0;
 
+    // Why the last open() failed, in one line for the teacher; empty when
+    // the application has said so itself (Calc shows its own message).
+    virtual QString openFailure() const { return {}; }
+
     // A new instance, never one already running. The instance keeps itself
     // alive (its window stays open) until it quits, whoever else drops it.
     static std::shared_ptr<Spreadsheet> start();

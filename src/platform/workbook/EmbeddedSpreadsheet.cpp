@@ -58,9 +58,15 @@ bool EmbeddedSpreadsheet::open(const QString &path, bool readOnly)
 {
     if (!m_running)
         return false;
-    auto workbook = WorkbookReader::read(path);
-    if (!workbook)
+    ReadFailure failure = ReadFailure::None;
+    auto workbook = WorkbookReader::read(path, &failure);
+    if (!workbook) {
+        m_openFailure = WorkbookReader::failureText(failure);
+        if (m_window)
+            m_window->showFailure(QFileInfo(path).fileName(), m_openFailure);
         return false;
+    }
+    m_openFailure.clear();
     m_workbooks.push_back({path, readOnly, std::make_shared<const Workbook>(std::move(*workbook)), 0});
     m_active = static_cast<int>(m_workbooks.size()) - 1;
     showActive();

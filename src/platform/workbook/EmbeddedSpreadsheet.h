@@ -36,6 +36,7 @@ public:
     std::optional<bool> hasUnsavedChanges() const override;
     bool closeActiveWorkbook() override;
     bool quit() override;
+    QString openFailure() const override { return m_openFailure; }
 
     bool isRunning() const { return m_running; }
     bool isReadOnly() const; // of the active workbook
@@ -67,6 +68,7 @@ private:
     mutable ColumnIndex m_index;
 
     bool m_running = true;
+    QString m_openFailure;
     std::vector<OpenWorkbook> m_workbooks;
     int m_active = -1;
     QPointer<WorkbookWindow> m_window;

@@ -139,6 +139,14 @@ private:
         }
         if (cells.empty())
             return;
+        // Checked before anything is stored: a repeat can claim far more cells than exist.
+        std::int64_t perRow = 0;
+        for (const Cell &cell : cells)
+            perRow += cell.repeat;
+        if (row + repeat > limits::kRows || cells.back().column + cells.back().repeat > limits::kColumns)
+            refuse(ReadFailure::Damaged);
+        if (perRow * repeat > limits::kCellSlots)
+            refuse(ReadFailure::TooLarge);
         for (std::int64_t r = row; r < row + repeat; ++r)
             for (const Cell &cell : cells)
                 for (std::int64_t c = cell.column; c < cell.column + cell.repeat; ++c)

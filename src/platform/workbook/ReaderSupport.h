@@ -22,8 +22,9 @@ inline constexpr std::int64_t kCellSlots = 16 * 1024 * 1024;
 // Characters of text held, over the whole workbook (2 bytes each).
 inline constexpr std::int64_t kTextCharacters = 128 * 1024 * 1024;
 // Bytes a file may unpack to (a zip part, an OLE stream), and in all.
-inline constexpr std::int64_t kPartBytes = 512 * 1024 * 1024;
-inline constexpr std::int64_t kUnpackedBytes = 1024 * 1024 * 1024;
+// A sheet of 50,000 rows and 10 columns unpacks to about 30 MB.
+inline constexpr std::int64_t kPartBytes = 256 * 1024 * 1024;
+inline constexpr std::int64_t kUnpackedBytes = 512 * 1024 * 1024;
 inline constexpr std::int64_t kFileBytes = 512 * 1024 * 1024;
 } // namespace limits
 

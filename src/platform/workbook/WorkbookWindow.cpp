@@ -117,6 +117,14 @@ void WorkbookWindow::showWorkbook(const QString &fileName, std::shared_ptr<const
     }
 }
 
+void WorkbookWindow::showFailure(const QString &fileName, const QString &reason)
+{
+    showWorkbook(fileName, nullptr, true);
+    m_mode->setText(reason);
+}
+
+QString WorkbookWindow::statusText() const { return m_mode->text(); }
+
 void WorkbookWindow::setActiveSheet(int index)
 {
     if (index >= 0 && index < m_tabs->count())

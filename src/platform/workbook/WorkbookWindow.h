@@ -38,7 +38,10 @@ public:
     WorkbookWindow();
 
     void showWorkbook(const QString &fileName, std::shared_ptr<const Workbook> workbook, bool readOnly);
+    // In place of a workbook: the file that could not be read, and why.
+    void showFailure(const QString &fileName, const QString &reason);
     void setActiveSheet(int index);
+    QString statusText() const;
     int activeSheet() const;
     QTabWidget *tabs() const { return m_tabs; }
 

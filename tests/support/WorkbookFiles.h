@@ -1,0 +1,33 @@
+#pragma once
+
+// Small workbooks written byte by byte, each showing one thing a reader
+// must get right: zip packages from their parts, compound files from
+// their streams, BIFF streams from their records.
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+namespace tallyra::test {
+
+using Parts = QList<QPair<QString, QByteArray>>;
+
+// A zip of the parts, stored or deflated; nothing on failure.
+QByteArray zipOf(const Parts &parts, bool deflate = true);
+
+// An OLE compound file with the given streams.
+bool writeCompoundFile(const QString &path, const QList<QPair<QByteArray, QByteArray>> &streams);
+
+QByteArray biffRecord(quint16 type, const QByteArray &data);
+QByteArray le16(quint16 v);
+QByteArray le32(quint32 v);
+QByteArray leDouble(double v);
+
+// A minimal .xlsx: one sheet named "S" with `sheetData` inside
+// <sheetData>, and the shared strings given (none when empty).
+Parts xlsxParts(const QByteArray &sheetData, const QByteArray &sharedStrings = {});
+
+// A minimal .ods whose first table holds `rows` (table-row elements).
+QByteArray odsOf(const QByteArray &rows);
+
+} // namespace tallyra::test

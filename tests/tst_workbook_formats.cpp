@@ -1,0 +1,445 @@
+// The format readers on small files written here, one per thing a reader
+// must get right, and on hostile files that must be refused in bounded
+// time and memory, never read in part.
+#include "support/WorkbookFiles.h"
+
+#include "platform/workbook/Workbook.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using tallyra::ReadFailure;
+using tallyra::Workbook;
+namespace WorkbookReader = tallyra::WorkbookReader;
+using namespace tallyra::test;
+
+Q_DECLARE_METATYPE(tallyra::ReadFailure)
+
+namespace {
+
+QString columnLetters(int column)
+{
+    QString letters;
+    for (int n = column + 1; n > 0; n = (n - 1) / 26)
+        letters.prepend(QChar(u'A' + (n - 1) % 26));
+    return letters;
+}
+
+// Every sheet's name and non-empty cell: "S!B2 number 4.5".
+QStringList describe(const Workbook &book)
+{
+    static const char *kinds[] = {"empty", "number", "text", "boolean", "error"};
+    QStringList out;
+    for (const auto &sheet : book.sheets) {
+        out << QStringLiteral("sheet %1").arg(sheet.name);
+        for (int r = 0; r < sheet.rowCount(); ++r)
+            for (int c = 0; c < int(sheet.rows[size_t(r)].size()); ++c)
+                if (const auto *v = sheet.at(r, c); v && !v->isEmpty())
+                    out << QStringLiteral("%1!%2%3 %4 %5").arg(sheet.name, columnLetters(c)).arg(r + 1)
+                               .arg(QLatin1String(kinds[int(v->kind)]), v->textForm());
+    }
+    return out;
+}
+
+Parts withPart(Parts parts, const QString &name, const QByteArray &bytes)
+{
+    for (auto &p : parts)
+        if (p.first == name) {
+            p.second = bytes;
+            return parts;
+        }
+    parts.append({name, bytes});
+    return parts;
+}
+
+const QByteArray kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const QByteArray kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+// A BIFF workbook stream: globals (with the shared strings given) and one
+// substream per sheet, the BOUNDSHEET offsets worked out here.
+struct BiffSheet {
+    QByteArray name;   // Latin-1 in BIFF5; written as UTF-16 in BIFF8
+    QByteArray records; // between the sheet's BOF and EOF
+    quint8 type = 0;   // 0 worksheet, 2 chart
+};
+
+QByteArray bof(bool biff8, quint16 kind) { return biffRecord(0x0809, le16(biff8 ? 0x0600 : 0x0500) + le16(kind) + QByteArray(biff8 ? 12 : 4, '\0')); }
+
+QByteArray biffStream(bool biff8, const QList<BiffSheet> &sheets, const QByteArray &globalsExtra = {})
+{
+    const auto boundSheet = [&](quint32 offset, const BiffSheet &s) {
+        QByteArray d = le32(offset) + char(0) + char(s.type) + char(s.name.size());
+        if (biff8) {
+            d += char(1);
+            for (char c : s.name)
+                d += le16(quint8(c));
+        } else {
+            d += s.name;
+        }
+        return biffRecord(0x0085, d);
+    };
+    qsizetype globalsSize = bof(biff8, 5).size() + globalsExtra.size() + biffRecord(0x000A, {}).size();
+    for (const auto &s : sheets)
+        globalsSize += boundSheet(0, s).size();
+    QByteArray globals = bof(biff8, 5);
+    QByteArray body;
+    for (const auto &s : sheets) {
+        globals += boundSheet(quint32(globalsSize + body.size()), s);
+        body += bof(biff8, s.type == 2 ? 0x20 : 0x10) + s.records + biffRecord(0x000A, {});
+    }
+    return globals + globalsExtra + biffRecord(0x000A, {}) + body;
+}
+
+QByteArray cellHeader(quint16 row, quint16 column) { return le16(row) + le16(column) + le16(15); }
+QByteArray number(quint16 row, quint16 column, double v) { return biffRecord(0x0203, cellHeader(row, column) + leDouble(v)); }
+QByteArray labelSst(quint16 row, quint16 column, quint32 index) { return biffRecord(0x00FD, cellHeader(row, column) + le32(index)); }
+QByteArray formula(quint16 row, quint16 column, const QByteArray &result)
+{
+    return biffRecord(0x0006, cellHeader(row, column) + result + le16(0) + le32(0) + le16(3) + QByteArray::fromHex("1e0100"));
+}
+QByteArray specialResult(quint8 kind, quint8 value) { return QByteArray(1, char(kind)) + char(0) + char(value) + QByteArray(3, '\0') + le16(0xFFFF); }
+QByteArray unicode8(const QByteArray &latin1) { return le16(quint16(latin1.size())) + char(0) + latin1; }
+
+} // namespace
+
+class TestWorkbookFormats : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    std::optional<Workbook> readFile(const QString &name, const QByteArray &bytes, ReadFailure *failure = nullptr)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return std::nullopt;
+        f.close();
+        return WorkbookReader::read(path, failure);
+    }
+
+private slots:
+    void openXml_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("cells");
+
+        // Sheets once moved: sheetId says nothing of the order, and each
+        // formula result stays on its own sheet.
+        Parts moved = xlsxParts("<row r=\"1\"><c r=\"A1\"><f>B1</f><v>7</v></c></row>");
+        moved = withPart(moved, "xl/workbook.xml", "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel + "\"><sheets>"
+                         "<sheet name=\"Third\" sheetId=\"3\" r:id=\"rId1\"/><sheet name=\"First\" sheetId=\"1\" r:id=\"rId9\"/>"
+                         "</sheets></workbook>");
+        moved = withPart(moved, "xl/_rels/workbook.xml.rels",
+                         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                         "<Relationship Id=\"rId1\" Type=\"" + kRel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+                         "<Relationship Id=\"rId9\" Type=\"" + kRel + "/worksheet\" Target=\"/xl/worksheets/sheet9.xml\"/></Relationships>");
+        moved = withPart(moved, "xl/worksheets/sheet9.xml", "<worksheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\">"
+                         "<c r=\"A1\"><v>1</v></c><c r=\"B1\"><f>A1*2</f><v>2</v></c></row></sheetData></worksheet>");
+        QTest::newRow("sheets by position; absolute target") << zipOf(moved)
+            << QStringList{"sheet Third", "Third!A1 number 7", "sheet First", "First!A1 number 1", "First!B1 number 2"};
+
+        QTest::newRow("inline strings") << zipOf(xlsxParts(
+            "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>S001</t></is></c>"
+            "<c r=\"B1\" t=\"inlineStr\"><is><r><t>a</t></r><r><t xml:space=\"preserve\"> b</t></r></is></c></row>"))
+            << QStringList{"sheet S", "S!A1 text S001", "S!B1 text a b"};
+
+        QTest::newRow("array formula where its cells are") << zipOf(xlsxParts(
+            "<row r=\"2\"><c r=\"C2\"><f t=\"array\" ref=\"C2:C3\">A2:A3*2</f><v>4</v></c></row>"
+            "<row r=\"3\"><c r=\"C3\"><v>6</v></c></row>"))
+            << QStringList{"sheet S", "S!C2 number 4", "S!C3 number 6"};
+
+        QTest::newRow("shared formula by its cached values") << zipOf(xlsxParts(
+            "<row r=\"1\"><c r=\"B1\"><f t=\"shared\" ref=\"B1:B2\" si=\"0\">A1+1</f><v>2</v></c></row>"
+            "<row r=\"2\"><c r=\"B2\"><f t=\"shared\" si=\"0\"/><v>3</v></c></row>"))
+            << QStringList{"sheet S", "S!B1 number 2", "S!B2 number 3"};
+
+        QTest::newRow("empty shared strings are empty") << zipOf(xlsxParts(
+            "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+            "<c r=\"C1\" t=\"s\"><v>2</v></c><c r=\"D1\" t=\"s\"><v>3</v></c></row>",
+            "<si><t>x</t></si><si><t/></si><si/><si><t>y</t></si>"))
+            << QStringList{"sheet S", "S!A1 text x", "S!D1 text y"};
+
+        QTest::newRow("phonetic guide is not the text") << zipOf(xlsxParts(
+            "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"A2\" t=\"s\"><v>1</v></c></row>",
+            "<si><t>漢字</t><rPh sb=\"0\" eb=\"2\"><t>かんじ</t></rPh><phoneticPr fontId=\"1\"/></si>"
+            "<si><r><t>ab</t></r><r><rPr><b/></rPr><t>cd</t></r><rPh sb=\"0\" eb=\"1\"><t>x</t></rPh></si>"))
+            << QStringList{"sheet S", "S!A1 text 漢字", "S!A2 text abcd"};
+
+        QTest::newRow("cached results of every type") << zipOf(xlsxParts(
+            "<row r=\"1\"><c r=\"A1\" t=\"b\"><f>TRUE()</f><v>1</v></c><c r=\"B1\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>"
+            "<c r=\"C1\" t=\"e\"><v>#N/A</v></c><c r=\"D1\"><f>A1+1</f></c><c r=\"E1\" t=\"str\"><f>\"a\"</f><v>abc</v></c>"
+            "<c r=\"F1\" t=\"str\"><f>X</f><v>#VALUE!</v></c><c r=\"G1\" t=\"b\"><v>0</v></c></row>"))
+            << QStringList{"sheet S", "S!A1 boolean TRUE", "S!B1 error #DIV/0!", "S!C1 error #N/A",
+                           "S!D1 error #N/A", "S!E1 text abc", "S!F1 error #VALUE!", "S!G1 boolean FALSE"};
+
+        QTest::newRow("dates as serial numbers; never a NaN") << zipOf(xlsxParts(
+            "<row r=\"1\"><c r=\"A1\" t=\"d\"><v>2024-03-01T12:00:00</v></c><c r=\"B1\" t=\"d\"><v>10:10:10</v></c>"
+            "<c r=\"C1\"><v>NaN</v></c><c r=\"D1\"><v>-inf</v></c><c r=\"E1\"><v>45352</v></c></row>"))
+            << QStringList{"sheet S", "S!A1 number 45352.5", "S!B1 text 10:10:10", "S!C1 error #NUM!",
+                           "S!D1 error #NUM!", "S!E1 number 45352"};
+
+        QTest::newRow("cells without addresses follow on") << zipOf(xlsxParts(
+            "<row><c><v>1</v></c><c><v>2</v></c></row><row><c t=\"inlineStr\"><is><t>x_x000D__x005F_</t></is></c></row>"))
+            << QStringList{"sheet S", "S!A1 number 1", "S!B1 number 2", "S!A2 text x\r_"};
+
+        // Strict: other namespaces, the same shapes.
+        QByteArray strictMain = "http://purl.oclc.org/ooxml/spreadsheetml/main";
+        QByteArray strictRel = "http://purl.oclc.org/ooxml/officeDocument/relationships";
+        Parts strict = xlsxParts({});
+        strict = withPart(strict, "_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                          "<Relationship Id=\"r1\" Type=\"" + strictRel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+        strict = withPart(strict, "xl/workbook.xml", "<x:workbook xmlns:x=\"" + strictMain + "\" xmlns:r=\"" + strictRel + "\"><x:sheets>"
+                          "<x:sheet name=\"Strict\" sheetId=\"1\" r:id=\"rId1\"/></x:sheets></x:workbook>");
+        strict = withPart(strict, "xl/_rels/workbook.xml.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                          "<Relationship Id=\"rId1\" Type=\"" + strictRel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>");
+        strict = withPart(strict, "xl/worksheets/sheet1.xml", "<x:worksheet xmlns:x=\"" + strictMain + "\"><x:sheetData><x:row r=\"1\">"
+                          "<x:c r=\"A1\"><x:v>5</x:v></x:c></x:row></x:sheetData></x:worksheet>");
+        QTest::newRow("Strict namespaces") << zipOf(strict) << QStringList{"sheet Strict", "Strict!A1 number 5"};
+
+        const QByteArray defaultOnly = "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+            "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+            "<Default Extension=\"xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/></Types>";
+        QTest::newRow("workbook by its Default content type") << zipOf(withPart(xlsxParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"),
+            "[Content_Types].xml", defaultOnly)) << QStringList{"sheet S", "S!A1 number 1"};
+
+        const QByteArray macro = "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+            "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+            "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.ms-excel.sheet.macroEnabled.main+xml\"/></Types>";
+        QTest::newRow("macro-enabled workbook") << zipOf(withPart(xlsxParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>"),
+            "[Content_Types].xml", macro)) << QStringList{"sheet S", "S!A1 number 1"};
+
+        Parts chart = xlsxParts("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
+        chart = withPart(chart, "xl/workbook.xml", "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel + "\"><sheets>"
+                         "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Chart1\" sheetId=\"2\" r:id=\"rId3\"/></sheets></workbook>");
+        chart = withPart(chart, "xl/_rels/workbook.xml.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                         "<Relationship Id=\"rId1\" Type=\"" + kRel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+                         "<Relationship Id=\"rId3\" Type=\"" + kRel + "/chartsheet\" Target=\"chartsheets/sheet1.xml\"/></Relationships>");
+        chart = withPart(chart, "xl/chartsheets/sheet1.xml", "<chartsheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>9</v></c></row></sheetData></chartsheet>");
+        QTest::newRow("chart sheet without cells") << zipOf(chart) << QStringList{"sheet S", "S!A1 number 1", "sheet Chart1"};
+
+        QTest::newRow("the largest sheet's last cell") << zipOf(xlsxParts(
+            "<row r=\"1048576\"><c r=\"XFD1048576\"><v>1</v></c></row>")) << QStringList{"sheet S", "S!XFD1048576 number 1"};
+    }
+
+    void openXml()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, cells);
+        ReadFailure failure = ReadFailure::None;
+        const auto book = readFile(QStringLiteral("t.xlsx"), file, &failure);
+        QVERIFY2(book, qPrintable(WorkbookReader::failureText(failure)));
+        QCOMPARE(describe(*book), cells);
+    }
+
+    void openDocument_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("cells");
+        const QByteArray cell = "<table:table-cell office:value-type=\"float\" office:value=\"";
+        QTest::newRow("repeated rows and columns") << odsOf(
+            "<table:table-row table:number-rows-repeated=\"2\"><table:table-cell table:number-columns-repeated=\"2\" "
+            "office:value-type=\"float\" office:value=\"3\"/></table:table-row>"
+            "<table:table-row table:number-rows-repeated=\"1048000\"><table:table-cell table:number-columns-repeated=\"16384\"/></table:table-row>"
+            "<table:table-row><table:table-cell/></table:table-row>")
+            << QStringList{"sheet T", "T!A1 number 3", "T!B1 number 3", "T!A2 number 3", "T!B2 number 3"};
+        QTest::newRow("covered cells keep their place") << odsOf(
+            "<table:table-row><table:table-cell table:number-columns-spanned=\"2\" office:value-type=\"string\"><text:p>A</text:p>"
+            "</table:table-cell><table:covered-table-cell/>" + cell + "5\"/></table:table-row>")
+            << QStringList{"sheet T", "T!A1 text A", "T!C1 number 5"};
+        QTest::newRow("blanks as the program shows them") << odsOf(
+            "<table:table-row><table:table-cell office:value-type=\"string\"><text:p><text:s/>85<text:s text:c=\"2\"/></text:p></table:table-cell>"
+            "<table:table-cell office:value-type=\"string\"><text:p>  a  \n b <text:span> c</text:span></text:p><text:p>d</text:p></table:table-cell>"
+            "<table:table-cell office:value-type=\"string\"><office:annotation><text:p>note</text:p></office:annotation><text:p>e</text:p></table:table-cell>"
+            "</table:table-row>")
+            << QStringList{"sheet T", "T!A1 text  85  ", "T!B1 text a b c\nd", "T!C1 text e"};
+        QTest::newRow("formula results of every type") << odsOf(
+            "<table:table-row>"
+            "<table:table-cell table:formula=\"of:=1/0\" office:value-type=\"string\" office:string-value=\"\" calcext:value-type=\"error\"><text:p>#DIV/0!</text:p></table:table-cell>"
+            "<table:table-cell table:formula=\"of:=TRUE()\" office:value-type=\"boolean\" office:boolean-value=\"true\"><text:p>TRUE</text:p></table:table-cell>"
+            "<table:table-cell table:formula=\"of:=&quot;a&quot;\" office:value-type=\"string\" office:string-value=\"缺考\"><text:p>缺考</text:p></table:table-cell>"
+            "<table:table-cell table:formula=\"of:=1+1\"/>"
+            "<table:table-cell office:value-type=\"percentage\" office:value=\"0.5\"/>"
+            "<table:table-cell office:value-type=\"date\" office:date-value=\"2024-03-01T12:00:00\"/>"
+            "<table:table-cell office:value-type=\"time\" office:time-value=\"PT36H\"/>"
+            "</table:table-row>")
+            << QStringList{"sheet T", "T!A1 error #DIV/0!", "T!B1 boolean TRUE", "T!C1 text 缺考", "T!D1 error #N/A",
+                           "T!E1 number 0.5", "T!F1 number 45352.5", "T!G1 number 1.5"};
+    }
+
+    void openDocument()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, cells);
+        ReadFailure failure = ReadFailure::None;
+        const auto book = readFile(QStringLiteral("t.ods"), file, &failure);
+        QVERIFY2(book, qPrintable(WorkbookReader::failureText(failure)));
+        QCOMPARE(describe(*book), cells);
+    }
+
+    void biff_data()
+    {
+        QTest::addColumn<QByteArray>("streamName");
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<QStringList>("cells");
+
+        // Shared strings over two CONTINUE records: an empty string, and a
+        // string whose characters turn wide at the break.
+        QByteArray sst = biffRecord(0x00FC, le32(4) + le32(4) + unicode8("ab") + le16(0) + char(0) + le16(5) + char(0) + "xyz");
+        sst += biffRecord(0x003C, QByteArray(1, char(1)) + le16(0x6210) + le16(0x7E3E));
+        sst += biffRecord(0x003C, unicode8("last"));
+        const QByteArray cells = QByteArray(biffRecord(0x0200, le32(0) + le32(1) + le16(0) + le16(1) + le16(0))) // DIMENSION: A1 only
+            + labelSst(0, 0, 0) + labelSst(0, 1, 1) + labelSst(0, 2, 2) + labelSst(0, 3, 3)
+            + number(9, 0, 45352.5) // a date: its serial number, and outside DIMENSION
+            + biffRecord(0x027E, cellHeader(1, 0) + le32((123 << 2) | 2)) // RK integer
+            + biffRecord(0x027E, cellHeader(1, 1) + le32((5850 << 2) | 3)) // RK integer / 100
+            + biffRecord(0x00BD, le16(2) + le16(0) + le16(15) + le32((1 << 2) | 2) + le16(15) + le32((2 << 2) | 2) + le16(1)) // MULRK
+            + formula(3, 0, leDouble(77.5)) + formula(3, 1, specialResult(0, 0)) + biffRecord(0x0207, unicode8("text"))
+            + formula(3, 2, specialResult(1, 1)) + formula(3, 3, specialResult(2, 0x07)) + formula(3, 4, specialResult(0, 0))
+            + biffRecord(0x0205, cellHeader(4, 0) + char(0) + char(0)) + biffRecord(0x0205, cellHeader(4, 1) + char(0x2A) + char(1))
+            + biffRecord(0x0204, cellHeader(5, 0) + unicode8("label"))
+            // An embedded chart: its records are not cells.
+            + bof(true, 0x20) + number(0, 5, 999) + biffRecord(0x000A, {}) + number(6, 0, 1);
+        const QStringList expected{"sheet 成績", "成績!A1 text ab", "成績!C1 text xyz成績", "成績!D1 text last",
+                                   "成績!A2 number 123", "成績!B2 number 58.5", "成績!A3 number 1", "成績!B3 number 2",
+                                   "成績!A4 number 77.5", "成績!B4 text text", "成績!C4 boolean TRUE", "成績!D4 error #DIV/0!",
+                                   "成績!E4 error #N/A", "成績!A5 boolean FALSE", "成績!B5 error #N/A", "成績!A6 text label",
+                                   "成績!A7 number 1", "成績!A10 number 45352.5", "sheet Chart", "sheet 2"};
+        QByteArray stream = biffStream(true, {{"XX", cells, 0}, {"Chart", number(0, 0, 5), 2}, {"2", {}, 0}}, sst);
+        // Replace the first sheet's name "XX" by 成績 (same length in characters).
+        stream.replace(QByteArray("X\0X\0", 4), QByteArray("\x10\x62\x3e\x7e", 4));
+        QTest::newRow("BIFF8 in the small-block stream") << QByteArray("Workbook") << stream << expected;
+        QTest::newRow("BIFF8 stream named in capitals") << QByteArray("WORKBOOK") << stream << expected;
+        QByteArray padding;
+        for (int i = 0; i < 400; ++i)
+            padding += number(quint16(100 + i), 0, i);
+        QByteArray large = biffStream(true, {{"XX", cells + padding, 0}, {"Chart", {}, 2}, {"2", {}, 0}}, sst);
+        large.replace(QByteArray("X\0X\0", 4), QByteArray("\x10\x62\x3e\x7e", 4));
+        QStringList largeExpected = expected.mid(0, 18);
+        for (int i = 0; i < 400; ++i)
+            largeExpected << QStringLiteral("成績!A%1 number %2").arg(101 + i).arg(i == 0 ? QStringLiteral("0") : QString::number(i));
+        largeExpected << "sheet Chart" << "sheet 2";
+        QTest::newRow("BIFF8 in regular blocks") << QByteArray("Workbook") << large << largeExpected;
+
+        // Excel 95: 8-bit strings in the code page, formula text results.
+        const QByteArray biff5Cells = biffRecord(0x0204, cellHeader(0, 0) + le16(4) + QByteArray("\xa6\xa8\xc1\x5a"))
+            + formula(0, 1, specialResult(0, 0)) + biffRecord(0x0207, le16(3) + "abc") + formula(0, 2, leDouble(60));
+        QTest::newRow("BIFF5 with a Big5 code page") << QByteArray("Book")
+            << biffStream(false, {{"Sheet1", biff5Cells, 0}}, biffRecord(0x0042, le16(950)))
+            << QStringList{"sheet Sheet1", "Sheet1!A1 text 成績", "Sheet1!B1 text abc", "Sheet1!C1 number 60"};
+    }
+
+    void biff()
+    {
+        QFETCH(QByteArray, streamName);
+        QFETCH(QByteArray, stream);
+        QFETCH(QStringList, cells);
+        const QString path = m_dir.filePath(QStringLiteral("t.xls"));
+        QVERIFY(writeCompoundFile(path, {{streamName, stream}}));
+        ReadFailure failure = ReadFailure::None;
+        const auto book = WorkbookReader::read(path, &failure);
+        QVERIFY2(book, qPrintable(WorkbookReader::failureText(failure)));
+        QCOMPARE(describe(*book), cells);
+    }
+
+    // Each refused whole, with its reason, within seconds.
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<ReadFailure>("failure");
+
+        const QByteArray laughs = "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\">"
+            "<!ENTITY lol2 \"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">]>"
+            "<worksheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>&lol2;</t></is></c></row></sheetData></worksheet>";
+        QTest::newRow("entities") << "laughs.xlsx" << zipOf(withPart(xlsxParts({}), "xl/worksheets/sheet1.xml", laughs)) << ReadFailure::Damaged;
+
+        QTest::newRow("shared string out of range") << "index.xlsx"
+            << zipOf(xlsxParts("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>7</v></c></row>", "<si><t>x</t></si>")) << ReadFailure::Damaged;
+        QTest::newRow("column beyond the sheet") << "wide.xlsx"
+            << zipOf(xlsxParts("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>")) << ReadFailure::Damaged;
+        QTest::newRow("row beyond the sheet") << "tall.xlsx"
+            << zipOf(xlsxParts("<row r=\"1048577\"><c><v>1</v></c></row>")) << ReadFailure::Damaged;
+
+        // Cells in the last column of ever more rows: 16,384 slots each.
+        QByteArray farRows;
+        for (int r = 1; r <= 1100; ++r)
+            farRows += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"XFD" + QByteArray::number(r) + "\"><v>1</v></c></row>";
+        QTest::newRow("a million cells claimed") << "far.xlsx" << zipOf(xlsxParts(farRows)) << ReadFailure::TooLarge;
+
+        QByteArray nested = QByteArray("<row r=\"1\"><c r=\"A1\"><v>1</v>");
+        for (int i = 0; i < 200000; ++i)
+            nested += "<x>";
+        QTest::newRow("deep nesting, never closed") << "deep.xlsx" << zipOf(xlsxParts(nested)) << ReadFailure::Damaged;
+
+        // 300 MiB of blanks packed into a few hundred kilobytes.
+        QByteArray blanks(300 * 1024 * 1024, ' ');
+        const QByteArray bomb = zipOf(withPart(xlsxParts({}), "xl/worksheets/sheet1.xml", "<worksheet xmlns=\"" + kMain + "\">" + blanks));
+        blanks.clear();
+        blanks.squeeze();
+        QTest::newRow("zip bomb") << "bomb.xlsx" << bomb << ReadFailure::TooLarge;
+
+        QTest::newRow("every cell of a sheet, repeated") << "repeat.ods" << odsOf(
+            "<table:table-row table:number-rows-repeated=\"1048576\"><table:table-cell table:number-columns-repeated=\"16384\" "
+            "office:value-type=\"float\" office:value=\"1\"/></table:table-row>") << ReadFailure::TooLarge;
+        QTest::newRow("repeated past the sheet's end") << "past.ods" << odsOf(
+            "<table:table-row table:number-rows-repeated=\"1048576\"><table:table-cell/></table:table-row>"
+            "<table:table-row><table:table-cell office:value-type=\"float\" office:value=\"1\"/></table:table-row>") << ReadFailure::Damaged;
+        QTest::newRow("encrypted OpenDocument") << "locked.ods" << zipOf({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+            {"META-INF/manifest.xml", "<manifest><file-entry><encryption-data/></file-entry></manifest>"}, {"content.xml", "\x01\x02"}}, false)
+            << ReadFailure::Encrypted;
+        QTest::newRow("a text document") << "letter.ods" << zipOf({{"mimetype", "application/vnd.oasis.opendocument.text"},
+            {"content.xml", "<x/>"}}, false) << ReadFailure::NotWorkbook;
+        QTest::newRow("Excel 2") << "old.xls" << biffRecord(0x0009, le16(2) + le16(0x10)) << ReadFailure::TooOld;
+    }
+
+    void refusals()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, file);
+        QFETCH(ReadFailure, failure);
+        QVERIFY(!file.isEmpty());
+        QElapsedTimer clock;
+        clock.start();
+        ReadFailure why = ReadFailure::None;
+        QVERIFY(!readFile(name, file, &why));
+        QCOMPARE(why, failure);
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void biffRefusals_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<ReadFailure>("failure");
+        QTest::newRow("string index out of range")
+            << biffStream(true, {{"S", labelSst(0, 0, 5), 0}}, biffRecord(0x00FC, le32(1) + le32(1) + unicode8("a")))
+            << ReadFailure::Damaged;
+        QTest::newRow("shared strings cut in a character")
+            << biffStream(true, {{"S", {}, 0}}, biffRecord(0x00FC, le32(1) + le32(1) + le16(3) + char(1) + "ab\0")) << ReadFailure::Damaged;
+        QByteArray chain = biffRecord(0x00FC, le32(1) + le32(1000000000) + unicode8("a"));
+        for (int i = 0; i < 100000; ++i)
+            chain += biffRecord(0x003C, {});
+        QTest::newRow("endless CONTINUE chain") << biffStream(true, {{"S", labelSst(0, 0, 0), 0}}, chain) << ReadFailure::None;
+        QTest::newRow("password") << biffStream(true, {{"S", {}, 0}}, biffRecord(0x002F, le16(1) + QByteArray(52, '\x33')))
+                                  << ReadFailure::Encrypted;
+        QTest::newRow("globals cut short") << bof(true, 5) + biffRecord(0x0085, le32(0) + le16(0) + le16(1)) << ReadFailure::Damaged;
+    }
+
+    void biffRefusals()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(ReadFailure, failure);
+        const QString path = m_dir.filePath(QStringLiteral("r.xls"));
+        QVERIFY(writeCompoundFile(path, {{"Workbook", stream}}));
+        QElapsedTimer clock;
+        clock.start();
+        ReadFailure why = ReadFailure::None;
+        const auto book = WorkbookReader::read(path, &why);
+        QCOMPARE(why, failure);
+        QCOMPARE(book.has_value(), failure == ReadFailure::None);
+        QVERIFY(clock.elapsed() < 10000);
+    }
+};
+
+QTEST_MAIN(TestWorkbookFormats)
+#include "tst_workbook_formats.moc"
