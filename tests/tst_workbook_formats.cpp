@@ -407,6 +407,26 @@ private slots:
         QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
     }
 
+    // Files the fuzzers found: read or refused, in bounded time, never a crash.
+    void fuzzerFinds_data()
+    {
+        QTest::addColumn<QString>("path");
+        QDir dir(QStringLiteral(TALLYRA_TEST_FIXTURES "/workbooks/regressions"));
+        for (const QString &name : dir.entryList(QDir::Files))
+            QTest::newRow(qPrintable(name)) << dir.filePath(name);
+    }
+
+    void fuzzerFinds()
+    {
+        QFETCH(QString, path);
+        QElapsedTimer clock;
+        clock.start();
+        ReadFailure why = ReadFailure::None;
+        const auto book = WorkbookReader::read(path, &why);
+        QVERIFY(book || why != ReadFailure::None);
+        QVERIFY(clock.elapsed() < 10000);
+    }
+
     void biffRefusals_data()
     {
         QTest::addColumn<QByteArray>("stream");
