@@ -9,14 +9,13 @@ namespace tallyra::WorkbookReader {
 
 namespace {
 
-bool isCalcExtension(const QXmlStreamAttribute &a) { return a.namespaceUri().contains(u"calcext"); }
 
-std::int64_t repeatCount(QStringView text)
+std::int64_t repeatCount(QByteArrayView text)
 {
     if (text.isEmpty())
         return 1;
     bool ok = false;
-    const qlonglong n = text.toLongLong(&ok);
+    const qlonglong n = text.toByteArray().trimmed().toLongLong(&ok);
     if (!ok || n < 1)
         refuse(ReadFailure::Damaged);
     // More than a sheet holds only moves past its end.
@@ -93,10 +92,10 @@ private:
     {
         while (xml.next() && !xml.isEnd(QLatin1StringView("spreadsheet"))) {
             if (xml.isStart(QLatin1StringView("null-date")))
-                m_from1904 = xml.attribute(QLatin1StringView("date-value")).startsWith(u"1904-01-01");
+                m_from1904 = xml.attributeBytes("date-value").startsWith("1904-01-01");
             else if (xml.isStart(QLatin1StringView("table")))
-                readTable(xml, m_builder.addSheet(xml.attribute(QLatin1StringView("name")).toString()));
-            else if (xml.xml().isStartElement())
+                readTable(xml, m_builder.addSheet(xml.attribute(QLatin1StringView("name"))));
+            else if (xml.isStartElement())
                 xml.skipElement();
         }
     }
@@ -108,7 +107,7 @@ private:
         std::int64_t row = 0;
         while (xml.next() && !xml.isEnd(QLatin1StringView("table"))) {
             if (xml.isStart(QLatin1StringView("table-row"))) {
-                const std::int64_t repeat = repeatCount(xml.attribute(QLatin1StringView("number-rows-repeated")));
+                const std::int64_t repeat = repeatCount(xml.attributeBytes("number-rows-repeated"));
                 readRow(xml, sheet, row, repeat);
                 row += repeat;
             } else if (xml.isStart(QLatin1StringView("shapes")) || xml.isStart(QLatin1StringView("forms"))
@@ -130,7 +129,7 @@ private:
         std::int64_t column = 0;
         while (xml.next() && !xml.isEnd(QLatin1StringView("table-row"))) {
             if (xml.isStart(QLatin1StringView("table-cell")) || xml.isStart(QLatin1StringView("covered-table-cell"))) {
-                const std::int64_t columns = repeatCount(xml.attribute(QLatin1StringView("number-columns-repeated")));
+                const std::int64_t columns = repeatCount(xml.attributeBytes("number-columns-repeated"));
                 CellValue value = readCell(xml);
                 if (!value.isEmpty())
                     cells.push_back({column, columns, std::move(value)});
@@ -161,22 +160,22 @@ private:
         bool formula = false;
         std::optional<QString> stringValue;
         QString value, dateValue, timeValue, booleanValue;
-        for (const auto &a : xml.xml().attributes()) {
-            const QStringView name = a.name();
-            if (name == u"value-type")
-                (isCalcExtension(a) ? extensionType : type) = a.value().toString();
-            else if (name == u"formula")
+        for (const auto &a : xml.attributes()) {
+            const QByteArray &name = a.name;
+            if (name == "value-type")
+                (xml.namespaceOf(a.prefix).contains("calcext") ? extensionType : type) = QString::fromUtf8(a.value);
+            else if (name == "formula")
                 formula = true;
-            else if (name == u"string-value")
-                stringValue = a.value().toString();
-            else if (name == u"value")
-                value = a.value().toString();
-            else if (name == u"date-value")
-                dateValue = a.value().toString();
-            else if (name == u"time-value")
-                timeValue = a.value().toString();
-            else if (name == u"boolean-value")
-                booleanValue = a.value().toString();
+            else if (name == "string-value")
+                stringValue = QString::fromUtf8(a.value);
+            else if (name == "value")
+                value = QString::fromUtf8(a.value);
+            else if (name == "date-value")
+                dateValue = QString::fromUtf8(a.value);
+            else if (name == "time-value")
+                timeValue = QString::fromUtf8(a.value);
+            else if (name == "boolean-value")
+                booleanValue = QString::fromUtf8(a.value);
         }
         const QString text = cellText(xml);
 
@@ -227,10 +226,9 @@ private:
         int depth = 1;
         int paragraphDepth = 0; // of the paragraph being read, 0 between them
         while (depth > 0 && xml.next()) {
-            QXmlStreamReader &x = xml.xml();
-            if (x.isStartElement()) {
-                const QStringView name = x.name();
-                if (name == u"annotation" || x.namespaceUri().contains(u"drawing") || name == u"table"
+            if (xml.isStartElement()) {
+                const QLatin1StringView name = xml.name();
+                if (name == u"annotation" || xml.namespaceUri().contains("drawing") || name == u"table"
                     || name == u"note" || name == u"ruby-text") {
                     xml.skipElement();
                 } else if (name == u"p" || name == u"h") {
@@ -239,7 +237,7 @@ private:
                     lastWasBlank = true;
                     paragraphDepth = ++depth;
                 } else if (name == u"s") {
-                    const QStringView c = xml.attribute(QLatin1StringView("c"));
+                    const QByteArrayView c = xml.attributeBytes("c");
                     const std::int64_t n = c.isEmpty() ? 1 : repeatCount(c);
                     if (n > 65536)
                         refuse(ReadFailure::Damaged);
@@ -258,11 +256,11 @@ private:
                 } else {
                     ++depth;
                 }
-            } else if (x.isEndElement()) {
+            } else if (xml.isEndElement()) {
                 if (depth-- == paragraphDepth)
                     paragraphDepth = 0;
-            } else if (x.isCharacters() && paragraphDepth > 0) {
-                for (const QChar c : x.text()) {
+            } else if (xml.isCharacters() && paragraphDepth > 0) {
+                for (const QChar c : xml.text()) {
                     if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r') {
                         if (!lastWasBlank)
                             text += u' ';

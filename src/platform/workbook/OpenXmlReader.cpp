@@ -8,6 +8,9 @@
 
 #include <QHash>
 
+#include <cctype>
+#include <charconv>
+
 namespace tallyra::WorkbookReader {
 
 namespace {
@@ -57,10 +60,10 @@ QHash<QString, Relationship> readRelationships(ZipPackage &package, const QStrin
             if (!xml.isStart(QLatin1StringView("Relationship"))
                 || xml.attribute(QLatin1StringView("TargetMode")) == u"External")
                 continue;
-            const QString type = xml.attribute(QLatin1StringView("Type")).toString();
-            relationships.insert(xml.attribute(QLatin1StringView("Id")).toString(),
+            const QString type = xml.attribute(QLatin1StringView("Type"));
+            relationships.insert(xml.attribute(QLatin1StringView("Id")),
                                  {type.mid(type.lastIndexOf(QLatin1Char('/')) + 1),
-                                  resolve(part, xml.attribute(QLatin1StringView("Target")).toString())});
+                                  resolve(part, xml.attribute(QLatin1StringView("Target")))});
         }
     } catch (const Refusal &refusal) {
         if (refusal.failure != ReadFailure::Damaged)
@@ -116,22 +119,21 @@ QString richText(XmlPart &xml, QLatin1StringView element)
 }
 
 // "B17" as a 0-based (row, column); false when it is not a cell address.
-bool parseReference(QStringView ref, std::int64_t &row, std::int64_t &column)
+bool parseReference(QByteArrayView ref, std::int64_t &row, std::int64_t &column)
 {
     qsizetype i = 0;
     std::int64_t c = 0;
-    for (; i < ref.size() && ref[i].isLetter(); ++i) {
-        const char16_t ch = ref[i].toUpper().unicode();
-        if (ch < u'A' || ch > u'Z' || i >= 3)
+    for (; i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i])); ++i) {
+        if (i >= 3)
             return false;
-        c = c * 26 + (ch - u'A' + 1);
+        c = c * 26 + (std::toupper(static_cast<unsigned char>(ref[i])) - 'A' + 1);
     }
     std::int64_t r = 0;
     const qsizetype digits = i;
     for (; i < ref.size(); ++i) {
-        if (!ref[i].isDigit() || i - digits >= 8)
+        if (ref[i] < '0' || ref[i] > '9' || i - digits >= 8)
             return false;
-        r = r * 10 + ref[i].digitValue();
+        r = r * 10 + (ref[i] - '0');
     }
     if (c == 0 || r == 0 || i == digits)
         return false;
@@ -140,11 +142,14 @@ bool parseReference(QStringView ref, std::int64_t &row, std::int64_t &column)
     return true;
 }
 
-double parseNumber(QStringView text)
+double parseNumber(QByteArrayView text)
 {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok)
+    text = text.trimmed();
+    if (text.startsWith('+'))
+        text = text.sliced(1);
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.isEmpty() || error != std::errc() || end != text.data() + text.size())
         refuse(ReadFailure::Damaged);
     return value;
 }
@@ -189,11 +194,11 @@ private:
         XmlPart xml(m_package, QStringLiteral("[Content_Types].xml"));
         while (xml.next()) {
             if (xml.isStart(QLatin1StringView("Default")))
-                m_defaultTypes.insert(xml.attribute(QLatin1StringView("Extension")).toString().toLower(),
-                                      xml.attribute(QLatin1StringView("ContentType")).toString());
+                m_defaultTypes.insert(xml.attribute(QLatin1StringView("Extension")).toLower(),
+                                      xml.attribute(QLatin1StringView("ContentType")));
             else if (xml.isStart(QLatin1StringView("Override")))
-                m_overrideTypes.insert(resolve(QString(), xml.attribute(QLatin1StringView("PartName")).toString()).toLower(),
-                                       xml.attribute(QLatin1StringView("ContentType")).toString());
+                m_overrideTypes.insert(resolve(QString(), xml.attribute(QLatin1StringView("PartName"))).toLower(),
+                                       xml.attribute(QLatin1StringView("ContentType")));
         }
     }
 
@@ -229,11 +234,11 @@ private:
         XmlPart xml(m_package, part);
         while (xml.next()) {
             if (xml.isStart(QLatin1StringView("workbookPr"))) {
-                const QStringView v = xml.attribute(QLatin1StringView("date1904"));
-                m_from1904 = v == u"1" || v == u"true";
+                const QByteArrayView v = xml.attributeBytes("date1904");
+                m_from1904 = v == "1" || v == "true";
             } else if (xml.isStart(QLatin1StringView("sheet"))) {
-                m_sheetList.push_back({xml.attribute(QLatin1StringView("name")).toString(),
-                                       xml.attribute(QLatin1StringView("id")).toString()});
+                m_sheetList.push_back({xml.attribute(QLatin1StringView("name")),
+                                       xml.attribute(QLatin1StringView("id"))});
             }
         }
         if (m_sheetList.empty())
@@ -260,7 +265,7 @@ private:
         std::int64_t nextColumn = 0;
         while (xml.next()) {
             if (xml.isStart(QLatin1StringView("row"))) {
-                const QStringView r = xml.attribute(QLatin1StringView("r"));
+                const QByteArrayView r = xml.attributeBytes("r");
                 row = r.isEmpty() ? row + 1 : static_cast<std::int64_t>(parseNumber(r)) - 1;
                 if (row < 0 || row >= limits::kRows)
                     refuse(ReadFailure::Damaged);
@@ -268,70 +273,101 @@ private:
             } else if (xml.isStart(QLatin1StringView("c"))) {
                 std::int64_t cellRow = row < 0 ? 0 : row;
                 std::int64_t column = nextColumn;
-                const QStringView ref = xml.attribute(QLatin1StringView("r"));
+                const QByteArrayView ref = xml.attributeBytes("r");
                 if (!ref.isEmpty() && !parseReference(ref, cellRow, column))
                     refuse(ReadFailure::Damaged);
-                const QString type = xml.attribute(QLatin1StringView("t")).toString();
+                const CellType type = cellType(xml.attributeBytes("t"));
                 m_builder.put(sheet, cellRow, column, readCell(xml, type));
                 nextColumn = column + 1;
             }
         }
     }
 
+    enum class CellType { Number, Shared, String, Inline, Boolean, Error, Date };
+
+    static CellType cellType(QByteArrayView t)
+    {
+        if (t.isEmpty() || t == "n")
+            return CellType::Number;
+        if (t == "s")
+            return CellType::Shared;
+        if (t == "str")
+            return CellType::String;
+        if (t == "inlineStr")
+            return CellType::Inline;
+        if (t == "b")
+            return CellType::Boolean;
+        if (t == "e")
+            return CellType::Error;
+        if (t == "d")
+            return CellType::Date;
+        refuse(ReadFailure::Damaged);
+    }
+
     // The value of one <c>, read up to its end.
-    CellValue readCell(XmlPart &xml, const QString &type)
+    CellValue readCell(XmlPart &xml, CellType type)
     {
         bool formula = false;
-        std::optional<QString> value;
+        bool hasValue = false;
         std::optional<QString> inlineText;
         while (xml.next() && !xml.isEnd(QLatin1StringView("c"))) {
-            if (xml.isStart(QLatin1StringView("v")))
-                value = xml.elementText();
-            else if (xml.isStart(QLatin1StringView("f"))) {
+            if (xml.isStart(QLatin1StringView("v"))) {
+                // Copied into a buffer of its own, kept from cell to cell.
+                const QByteArray &bytes = xml.elementBytes();
+                m_value.resize(0);
+                m_value.append(bytes);
+                hasValue = true;
+            } else if (xml.isStart(QLatin1StringView("f"))) {
                 formula = true;
                 xml.skipElement();
-            } else if (xml.isStart(QLatin1StringView("is")))
+            } else if (xml.isStart(QLatin1StringView("is"))) {
                 inlineText = richText(xml, QLatin1StringView("is"));
-            else if (xml.xml().isStartElement())
+            } else if (xml.isStartElement()) {
                 xml.skipElement();
+            }
         }
-        if (type == QLatin1String("inlineStr")) {
+        if (type == CellType::Inline) {
             // Its text is in <is>; a <v> beside it is not read, as in Calc.
             if (inlineText)
                 return formula ? formulaTextCell(*inlineText) : textCell(*inlineText);
             return formula ? missingResultCell() : CellValue();
         }
-        if (!value)
+        if (!hasValue)
             return formula ? missingResultCell() : CellValue();
-        if (type.isEmpty() || type == QLatin1String("n")) {
-            if (value->trimmed().isEmpty())
+        const QByteArrayView value = QByteArrayView(m_value).trimmed();
+        switch (type) {
+        case CellType::Number:
+            if (value.isEmpty())
                 return formula ? missingResultCell() : CellValue();
-            return numberCell(parseNumber(*value));
-        }
-        if (type == QLatin1String("s")) {
-            if (value->trimmed().isEmpty())
+            return numberCell(parseNumber(value));
+        case CellType::Shared: {
+            if (value.isEmpty())
                 return {};
-            const double index = parseNumber(*value);
+            const double index = parseNumber(value);
             if (index < 0 || index >= static_cast<double>(m_strings.size()) || index != std::floor(index))
                 refuse(ReadFailure::Damaged);
             return textCell(m_strings[static_cast<size_t>(index)]);
         }
-        if (type == QLatin1String("str"))
-            return formula ? formulaTextCell(unescape(*value)) : textCell(unescape(*value));
-        if (type == QLatin1String("b")) {
-            const QString v = value->trimmed();
-            if (v == QLatin1String("1") || v == QLatin1String("true"))
+        case CellType::String: {
+            const QString text = unescape(QString::fromUtf8(m_value));
+            return formula ? formulaTextCell(text) : textCell(text);
+        }
+        case CellType::Boolean:
+            if (value == "1" || value == "true")
                 return CellValue::ofBoolean(true);
-            if (v == QLatin1String("0") || v == QLatin1String("false"))
+            if (value == "0" || value == "false")
                 return CellValue::ofBoolean(false);
             refuse(ReadFailure::Damaged);
-        }
-        if (type == QLatin1String("e"))
-            return CellValue::ofError(value->trimmed());
-        if (type == QLatin1String("d")) {
+        case CellType::Error:
+            return CellValue::ofError(QString::fromUtf8(value));
+        case CellType::Date: {
             // A date Calc cannot take for one stays the text it is.
-            const auto serial = serialOfIsoDateTime(QStringView(*value).trimmed(), m_from1904);
-            return serial ? numberCell(*serial) : textCell(*value);
+            const QString text = QString::fromUtf8(value);
+            const auto serial = serialOfIsoDateTime(text, m_from1904);
+            return serial ? numberCell(*serial) : textCell(text);
+        }
+        case CellType::Inline:
+            break;
         }
         refuse(ReadFailure::Damaged);
     }
@@ -342,6 +378,7 @@ private:
     QHash<QString, QString> m_overrideTypes;
     std::vector<std::pair<QString, QString>> m_sheetList; // name, relationship id
     std::vector<QString> m_strings;
+    QByteArray m_value; // of the cell being read
     bool m_from1904 = false;
 };
 

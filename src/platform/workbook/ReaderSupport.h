@@ -17,10 +17,11 @@ namespace limits {
 inline constexpr std::int64_t kRows = 1048576;
 inline constexpr std::int64_t kColumns = 16384;
 // Cell slots held in memory, empty ones between cells included: about
-// 40 bytes each, so a workbook stays well under 1 GiB.
-inline constexpr std::int64_t kCellSlots = 16 * 1024 * 1024;
+// 40 bytes each (a gradebook of 100,000 rows by 40 columns fits), so a
+// workbook stays well under 1 GiB.
+inline constexpr std::int64_t kCellSlots = 4 * 1024 * 1024;
 // Characters of text held, over the whole workbook (2 bytes each).
-inline constexpr std::int64_t kTextCharacters = 128 * 1024 * 1024;
+inline constexpr std::int64_t kTextCharacters = 64 * 1024 * 1024;
 // Bytes a file may unpack to (a zip part, an OLE stream), and in all.
 // A sheet of 50,000 rows and 10 columns unpacks to about 30 MB.
 inline constexpr std::int64_t kPartBytes = 256 * 1024 * 1024;

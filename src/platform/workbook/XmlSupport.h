@@ -1,107 +1,112 @@
 #pragma once
 
 // Pull parsing of a package's XML parts, shared by the OOXML and the
-// OpenDocument readers: no document type declaration is accepted (so no
-// entity can expand), and any parse error refuses the file.
+// OpenDocument readers. A cursor over the part's bytes as they unpack: it
+// takes elements, attributes, text, CDATA and the five predefined and the
+// numeric character references, skips comments and processing
+// instructions, and refuses a document type declaration (so no entity can
+// expand), a mismatched or unclosed element, and anything malformed.
+// Names are matched by their local part; namespace URIs are looked up
+// from the declarations seen, for the few places that must tell them apart.
 #include "platform/workbook/ZipPackage.h"
 
-#include <QXmlStreamReader>
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <span>
+#include <vector>
 
 namespace tallyra::WorkbookReader {
 
 class XmlPart {
 public:
-    XmlPart(ZipPackage &package, const QString &name) : m_package(package), m_device(package.open(name))
-    {
-        m_xml.setDevice(m_device.get());
-    }
+    enum class Token { None, Start, End, Characters };
+
+    struct Attribute {
+        QByteArray prefix;
+        QByteArray name;  // local
+        QByteArray value; // UTF-8, references replaced
+    };
+
+    XmlPart(ZipPackage &package, const QString &name);
 
     // The next start or end element or run of characters; false at the end.
-    bool next()
-    {
-        for (;;) {
-            const auto token = m_xml.readNext();
-            switch (token) {
-            case QXmlStreamReader::StartElement:
-            case QXmlStreamReader::EndElement:
-            case QXmlStreamReader::Characters:
-                return true;
-            case QXmlStreamReader::EndDocument:
-                return false;
-            case QXmlStreamReader::DTD:
-            case QXmlStreamReader::EntityReference:
-                refuse(ReadFailure::Damaged);
-            case QXmlStreamReader::Invalid:
-                fail();
-            default:
-                break;
-            }
-        }
-    }
+    bool next();
 
-    bool isStart(QLatin1StringView localName) const
-    {
-        return m_xml.isStartElement() && m_xml.name() == localName;
-    }
-    bool isEnd(QLatin1StringView localName) const { return m_xml.isEndElement() && m_xml.name() == localName; }
+    bool isStartElement() const { return m_token == Token::Start; }
+    bool isEndElement() const { return m_token == Token::End; }
+    bool isCharacters() const { return m_token == Token::Characters; }
+    bool isStart(QLatin1StringView localName) const { return m_token == Token::Start && m_name == localName; }
+    bool isEnd(QLatin1StringView localName) const { return m_token == Token::End && m_name == localName; }
 
-    // An attribute by its local name, whatever its namespace prefix.
-    QStringView attribute(QLatin1StringView localName) const
+    // The current element's local name, and its namespace URI.
+    QLatin1StringView name() const { return QLatin1StringView(m_name); }
+    QByteArray namespaceUri() const { return m_namespaces.value(m_prefix); }
+
+    // An attribute of the current start element by its local name,
+    // whatever its prefix; empty when it has none.
+    QByteArrayView attributeBytes(QByteArrayView localName) const
     {
-        for (const auto &a : m_xml.attributes())
-            if (a.name() == localName)
-                return a.value();
+        for (const Attribute &a : attributes())
+            if (a.name == localName)
+                return a.value;
         return {};
     }
-    bool hasAttribute(QLatin1StringView localName) const
+    QString attribute(QLatin1StringView localName) const
     {
-        for (const auto &a : m_xml.attributes())
-            if (a.name() == localName)
-                return true;
-        return false;
+        return QString::fromUtf8(attributeBytes(QByteArrayView(localName.data(), localName.size())));
     }
+    std::span<const Attribute> attributes() const { return {m_attributes.data(), m_attributeCount}; }
+    QByteArray namespaceOf(const QByteArray &prefix) const { return m_namespaces.value(prefix); }
+
+    // The characters of the current Characters token.
+    QString text() const { return QString::fromUtf8(m_text); }
 
     // The text of the current element, which holds no other element.
-    QString elementText()
-    {
-        const QString text = m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
-        if (m_xml.hasError())
-            fail();
-        return text;
-    }
+    QString elementText() { return QString::fromUtf8(elementBytes()); }
+    const QByteArray &elementBytes();
 
     // Leaves the current element with all it holds.
-    void skipElement()
-    {
-        int depth = 1;
-        while (depth > 0 && next()) {
-            if (m_xml.isStartElement())
-                ++depth;
-            else if (m_xml.isEndElement())
-                --depth;
-        }
-    }
-
-    QXmlStreamReader &xml() { return m_xml; }
-
-    // Reads to the end, so that a part cut short or malformed after the
-    // last element we needed is still refused.
-    void finish()
-    {
-        while (next()) {
-        }
-    }
+    void skipElement();
 
 private:
-    [[noreturn]] void fail()
+    [[noreturn]] void fail();
+    // At least `needed` bytes buffered, if the part has them.
+    bool fill(qsizetype needed) { return m_buffer.size() - m_at >= needed || refill(needed); }
+    bool refill(qsizetype needed);
+    char peek(qsizetype ahead = 0)
     {
-        m_package.check(); // the zip's own reason first (a bomb, a bad checksum)
-        refuse(ReadFailure::Damaged);
+        if (!fill(ahead + 1))
+            fail();
+        return m_buffer[m_at + ahead];
     }
+    void expect(const char *literal);
+    void skipPast(const char *terminator);
+    void readName(QByteArray &into);
+    void decodeInto(QByteArray &out, const char *from, qsizetype length);
+    void readStartTag();
 
     ZipPackage &m_package;
     std::unique_ptr<QIODevice> m_device;
-    QXmlStreamReader m_xml;
+    QByteArray m_buffer;
+    qsizetype m_at = 0;
+    bool m_eof = false;
+
+    Token m_token = Token::None;
+    bool m_pendingEnd = false; // after an empty-element tag
+    // Buffers are kept and refilled, so that reading a cell allocates nothing.
+    QByteArray m_qualified;
+    QByteArray m_prefix;
+    QByteArray m_name;
+    std::vector<Attribute> m_attributes;
+    size_t m_attributeCount = 0;
+    QByteArray m_text;
+    QByteArray m_elementText;
+    std::vector<QByteArray> m_open; // qualified names of the open elements, reused
+    size_t m_depth = 0;
+    QHash<QByteArray, QByteArray> m_namespaces;
+    bool m_sawRoot = false;
 };
 
 } // namespace tallyra::WorkbookReader

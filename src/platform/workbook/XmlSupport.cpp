@@ -1,0 +1,360 @@
+#include "platform/workbook/XmlSupport.h"
+
+#include <cstring>
+
+namespace tallyra::WorkbookReader {
+
+namespace {
+
+bool isNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' || c == '_' || c == '-'
+           || c == '.' || (c & 0x80);
+}
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The longest run of text or attribute value held at once; a cell's text
+// is at most 32,767 characters in any spreadsheet.
+constexpr qsizetype kLongestText = 16 * 1024 * 1024;
+
+void appendUtf8(QByteArray &out, uint code)
+{
+    if (code < 0x80) {
+        out += char(code);
+    } else if (code < 0x800) {
+        out += char(0xC0 | (code >> 6));
+        out += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += char(0xE0 | (code >> 12));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    } else {
+        out += char(0xF0 | (code >> 18));
+        out += char(0x80 | ((code >> 12) & 0x3F));
+        out += char(0x80 | ((code >> 6) & 0x3F));
+        out += char(0x80 | (code & 0x3F));
+    }
+}
+
+void split(const QByteArray &qualified, QByteArray &prefix, QByteArray &local)
+{
+    const qsizetype colon = qualified.indexOf(':');
+    prefix.resize(0);
+    local.resize(0);
+    if (colon >= 0)
+        prefix.append(qualified.constData(), colon);
+    local.append(qualified.constData() + colon + 1, qualified.size() - colon - 1);
+}
+
+void setTo(QByteArray &to, const char *data, qsizetype length)
+{
+    to.resize(0);
+    to.append(data, length);
+}
+
+} // namespace
+
+XmlPart::XmlPart(ZipPackage &package, const QString &name) : m_package(package), m_device(package.open(name))
+{
+    m_namespaces.insert("xml", "http://www.w3.org/XML/1998/namespace");
+}
+
+void XmlPart::fail()
+{
+    m_package.check(); // the zip's own reason first (a bomb, a broken stream)
+    refuse(ReadFailure::Damaged);
+}
+
+bool XmlPart::refill(qsizetype needed)
+{
+    while (m_buffer.size() - m_at < needed && !m_eof) {
+        if (m_at > 0) {
+            m_buffer.remove(0, m_at);
+            m_at = 0;
+        }
+        const qsizetype have = m_buffer.size();
+        m_buffer.resize(have + 65536);
+        const qint64 got = m_device->read(m_buffer.data() + have, 65536);
+        m_package.check();
+        m_buffer.resize(have + std::max<qint64>(got, 0));
+        if (got <= 0)
+            m_eof = true;
+    }
+    return m_buffer.size() - m_at >= needed;
+}
+
+void XmlPart::expect(const char *literal)
+{
+    const qsizetype length = qsizetype(std::strlen(literal));
+    if (!fill(length) || std::memcmp(m_buffer.constData() + m_at, literal, size_t(length)) != 0)
+        fail();
+    m_at += length;
+}
+
+void XmlPart::skipPast(const char *terminator)
+{
+    const qsizetype length = qsizetype(std::strlen(terminator));
+    for (;;) {
+        const qsizetype found = m_buffer.indexOf(QByteArrayView(terminator, length), m_at);
+        if (found >= 0) {
+            m_at = found + length;
+            return;
+        }
+        // Keep the tail that may hold the start of the terminator.
+        const qsizetype keep = std::min<qsizetype>(length - 1, m_buffer.size() - m_at);
+        m_at = m_buffer.size() - keep;
+        if (!fill(keep + 1))
+            fail();
+    }
+}
+
+void XmlPart::readName(QByteArray &into)
+{
+    const qsizetype start = m_at;
+    qsizetype length = 0;
+    while (true) {
+        if (m_at + length >= m_buffer.size()) {
+            // fill() may move the buffer; count from where the name began.
+            m_at = start;
+            if (!fill(length + 1))
+                fail();
+        }
+        if (!isNameChar(m_buffer[m_at + length]))
+            break;
+        if (++length > 4096)
+            fail();
+    }
+    if (length == 0)
+        fail();
+    setTo(into, m_buffer.constData() + m_at, length);
+    m_at += length;
+}
+
+// Text with its references replaced: &lt; &gt; &amp; &quot; &apos; &#N; &#xH;.
+void XmlPart::decodeInto(QByteArray &out, const char *from, qsizetype length)
+{
+    const char *end = from + length;
+    while (from < end) {
+        const char *amp = static_cast<const char *>(std::memchr(from, '&', size_t(end - from)));
+        if (!amp) {
+            out.append(from, end - from);
+            return;
+        }
+        out.append(from, amp - from);
+        const char *semi = static_cast<const char *>(std::memchr(amp, ';', size_t(end - amp)));
+        if (!semi)
+            fail();
+        const QByteArrayView ref(amp + 1, semi - amp - 1);
+        if (ref == "lt")
+            out += '<';
+        else if (ref == "gt")
+            out += '>';
+        else if (ref == "amp")
+            out += '&';
+        else if (ref == "quot")
+            out += '"';
+        else if (ref == "apos")
+            out += '\'';
+        else if (ref.startsWith("#")) {
+            bool ok = false;
+            const uint code = ref.startsWith("#x") ? ref.sliced(2).toByteArray().toUInt(&ok, 16) : ref.sliced(1).toByteArray().toUInt(&ok, 10);
+            if (!ok || code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+                fail();
+            appendUtf8(out, code);
+        } else {
+            fail(); // an entity no declaration may define here
+        }
+        from = semi + 1;
+    }
+}
+
+void XmlPart::readStartTag()
+{
+    readName(m_qualified);
+    split(m_qualified, m_prefix, m_name);
+    m_attributeCount = 0;
+    for (;;) {
+        while (isSpace(peek()))
+            ++m_at;
+        const char c = peek();
+        if (c == '>') {
+            ++m_at;
+            break;
+        }
+        if (c == '/') {
+            expect("/>");
+            m_pendingEnd = true;
+            break;
+        }
+        if (m_attributeCount == m_attributes.size())
+            m_attributes.emplace_back();
+        Attribute &a = m_attributes[m_attributeCount++];
+        readName(m_text);
+        split(m_text, a.prefix, a.name);
+        while (isSpace(peek()))
+            ++m_at;
+        expect("=");
+        while (isSpace(peek()))
+            ++m_at;
+        const char quote = peek();
+        if (quote != '"' && quote != '\'')
+            fail();
+        ++m_at;
+        qsizetype length = 0;
+        while (peek(length) != quote) {
+            if (peek(length) == '<' || ++length > kLongestText)
+                fail();
+        }
+        a.value.resize(0);
+        decodeInto(a.value, m_buffer.constData() + m_at, length);
+        m_at += length + 1;
+        if (a.prefix.isEmpty() && a.name == "xmlns")
+            m_namespaces.insert(QByteArray(), a.value);
+        else if (a.prefix == "xmlns")
+            m_namespaces.insert(a.name, a.value);
+    }
+    if (m_pendingEnd)
+        return;
+    if (m_depth == m_open.size())
+        m_open.emplace_back();
+    setTo(m_open[m_depth++], m_qualified.constData(), m_qualified.size());
+}
+
+bool XmlPart::next()
+{
+    m_attributeCount = 0;
+    if (m_pendingEnd) {
+        m_pendingEnd = false;
+        m_token = Token::End;
+        if (m_depth == 0)
+            m_sawRoot = true;
+        return true;
+    }
+    m_text.resize(0);
+    for (;;) {
+        if (!fill(1)) {
+            if (!m_depth == 0 || !m_sawRoot)
+                fail(); // cut short
+            m_token = Token::None;
+            return false;
+        }
+        if (m_buffer[m_at] != '<') {
+            // Characters up to the next tag, decoded.
+            qsizetype length = 0;
+            for (;;) {
+                const qsizetype lt = m_buffer.indexOf('<', m_at + length);
+                if (lt >= 0) {
+                    length = lt - m_at;
+                    break;
+                }
+                length = m_buffer.size() - m_at;
+                if (length > kLongestText)
+                    refuse(ReadFailure::TooLarge);
+                if (!fill(length + 1)) {
+                    // Trailing white space after the root is fine.
+                    break;
+                }
+            }
+            decodeInto(m_text, m_buffer.constData() + m_at, length);
+            m_at += length;
+            if (m_depth == 0) {
+                for (char c : m_text)
+                    if (!isSpace(c))
+                        fail();
+                m_text.resize(0);
+                continue;
+            }
+            m_token = Token::Characters;
+            return true;
+        }
+        const char c = peek(1);
+        if (c == '?') {
+            skipPast("?>");
+            continue;
+        }
+        if (c == '!') {
+            if (peek(2) == '-') {
+                expect("<!--");
+                skipPast("-->");
+                continue;
+            }
+            if (peek(2) == '[') {
+                expect("<![CDATA[");
+                if (m_depth == 0)
+                    fail();
+                // Its characters as they are, up to "]]>".
+                for (;;) {
+                    const qsizetype found = m_buffer.indexOf("]]>", m_at);
+                    if (found >= 0) {
+                        m_text.append(m_buffer.constData() + m_at, found - m_at);
+                        m_at = found + 3;
+                        break;
+                    }
+                    const qsizetype take = std::max<qsizetype>(m_buffer.size() - m_at - 2, 0);
+                    m_text.append(m_buffer.constData() + m_at, take);
+                    m_at += take;
+                    if (m_text.size() > kLongestText)
+                        refuse(ReadFailure::TooLarge);
+                    if (!fill(3))
+                        fail();
+                }
+                m_token = Token::Characters;
+                return true;
+            }
+            fail(); // a document type declaration, or worse
+        }
+        if (c == '/') {
+            m_at += 2;
+            readName(m_qualified);
+            while (isSpace(peek()))
+                ++m_at;
+            expect(">");
+            if (m_depth == 0 || m_open[m_depth - 1] != m_qualified)
+                fail();
+            --m_depth;
+            split(m_qualified, m_prefix, m_name);
+            if (m_depth == 0)
+                m_sawRoot = true;
+            m_token = Token::End;
+            return true;
+        }
+        if (m_sawRoot && m_depth == 0)
+            fail(); // a second root
+        ++m_at;
+        readStartTag();
+        m_token = Token::Start;
+        return true;
+    }
+}
+
+const QByteArray &XmlPart::elementBytes()
+{
+    m_elementText.resize(0);
+    while (next()) {
+        if (m_token == Token::Characters)
+            m_elementText += m_text;
+        else if (m_token == Token::Start)
+            fail(); // no element belongs here
+        else
+            return m_elementText;
+    }
+    fail();
+}
+
+void XmlPart::skipElement()
+{
+    if (m_pendingEnd) {
+        next();
+        return;
+    }
+    int depth = 1;
+    while (depth > 0 && next()) {
+        if (m_token == Token::Start)
+            ++depth;
+        else if (m_token == Token::End)
+            --depth;
+    }
+}
+
+} // namespace tallyra::WorkbookReader
