@@ -141,17 +141,22 @@ int main(int argc, char *argv[])
         ++totals.files;
         const Side ours = program.isEmpty() ? readEmbedded(path) : readWithProgram(program, path);
 
-        if (!calc)
-            calc = CalcSpreadsheet::start();
-        if (!calc) {
-            out << name << ": Calc did not start: " << CalcSpreadsheet::lastStartFailure() << "\n";
-            return 1;
-        }
-        const bool calcRead = calc->open(path, true) && calc->sheetCount().value_or(0) > 0;
-        if (!calcRead) {
-            // A refusal or an office that died: the next file gets a fresh one.
-            calc->quit();
-            calc.reset();
+        // A refusal, or an office that died or did not answer in time on a
+        // busy machine: a fresh office has a second try before Calc is said
+        // to refuse the file.
+        bool calcRead = false;
+        for (int attempt = 0; attempt < 2 && !calcRead; ++attempt) {
+            if (!calc)
+                calc = CalcSpreadsheet::start();
+            if (!calc) {
+                out << name << ": Calc did not start: " << CalcSpreadsheet::lastStartFailure() << "\n";
+                return 1;
+            }
+            calcRead = calc->open(path, true) && calc->sheetCount().value_or(0) > 0;
+            if (!calcRead) {
+                calc->quit();
+                calc.reset();
+            }
         }
         if (!ours.read || !calcRead) {
             if (!ours.read && !calcRead) {
