@@ -42,7 +42,7 @@ private slots:
     }
 
     // The cells and searches the embedded reader is held to, read through the
-    // office; the office computes what liborcus cannot pass on from an .ods.
+    // office.
     void readsEveryFormat()
     {
         QFETCH(QString, file);
