@@ -363,7 +363,7 @@ private slots:
 
         // Cells in the last column of ever more rows: 16,384 slots each.
         QByteArray farRows;
-        for (int r = 1; r <= 1100; ++r)
+        for (int r = 1; r <= 300; ++r)
             farRows += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"XFD" + QByteArray::number(r) + "\"><v>1</v></c></row>";
         QTest::newRow("a million cells claimed") << "far.xlsx" << zipOf(xlsxParts(farRows)) << ReadFailure::TooLarge;
 
