@@ -179,6 +179,11 @@ private slots:
             << QStringList{"sheet S", "S!A1 number 45352.5", "S!B1 text 10:10:10", "S!C1 error #NUM!",
                            "S!D1 error #NUM!", "S!E1 number 45352"};
 
+        QTest::newRow("byte order mark, comments, CDATA, references") << zipOf(withPart(xlsxParts({}), "xl/worksheets/sheet1.xml",
+            "\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- made by hand --><worksheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\">"
+            "<c r=\"A1\" t=\"inlineStr\"><is><t><![CDATA[<&>]]>&#x4E2D;&#25991;&amp;&lt;</t></is></c></row></sheetData></worksheet>"))
+            << QStringList{"sheet S", "S!A1 text <&>中文&<"};
+
         QTest::newRow("cells without addresses follow on") << zipOf(xlsxParts(
             "<row><c><v>1</v></c><c><v>2</v></c></row><row><c t=\"inlineStr\"><is><t>x_x000D__x005F_</t></is></c></row>"))
             << QStringList{"sheet S", "S!A1 number 1", "S!B1 number 2", "S!A2 text x\r_"};
@@ -370,6 +375,10 @@ private slots:
         QByteArray nested = QByteArray("<row r=\"1\"><c r=\"A1\"><v>1</v>");
         for (int i = 0; i < 200000; ++i)
             nested += "<x>";
+        QTest::newRow("mismatched end tag") << "mismatch.xlsx"
+            << zipOf(xlsxParts("<row r=\"1\"><c r=\"A1\"><v>1</c></v></row>")) << ReadFailure::Damaged;
+        QTest::newRow("unknown entity") << "entity.xlsx"
+            << zipOf(xlsxParts("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>&nbsp;</t></is></c></row>")) << ReadFailure::Damaged;
         QTest::newRow("deep nesting, never closed") << "deep.xlsx" << zipOf(xlsxParts(nested)) << ReadFailure::Damaged;
 
         // 300 MiB of blanks packed into a few hundred kilobytes.

@@ -58,6 +58,9 @@ void setTo(QByteArray &to, const char *data, qsizetype length)
 XmlPart::XmlPart(ZipPackage &package, const QString &name) : m_package(package), m_device(package.open(name))
 {
     m_namespaces.insert("xml", "http://www.w3.org/XML/1998/namespace");
+    // Some writers open a part with the UTF-8 byte order mark.
+    if (fill(3) && m_buffer.startsWith("\xEF\xBB\xBF"))
+        m_at = 3;
 }
 
 void XmlPart::fail()
