@@ -250,9 +250,10 @@ void ImportWizard::Command3_Click()
     // A new workbook: its sheet must be chosen before anything is read.
     m_sheetCurrent = false;
     ShowStep(2);
-    // No message box interrupts the steps; the status line says why the list is empty.
+    // No message box interrupts the steps: in place of step 2's prompt, the
+    // status line says why the sheet list is empty.
     if (!m_session.failure().isEmpty())
-        m_status->showMessage(m_status->currentMessage() + QStringLiteral("　") + m_session.failure());
+        m_status->showMessage(m_session.failure());
     raise();
     activateWindow();
 }

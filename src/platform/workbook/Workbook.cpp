@@ -131,12 +131,13 @@ QString failureText(ReadFailure failure)
 {
     switch (failure) {
     case ReadFailure::None: return {};
-    case ReadFailure::Missing: return QStringLiteral("無法開啟檔案：檔案不存在或無法讀取。");
-    case ReadFailure::NotWorkbook: return QStringLiteral("無法讀取：這個檔案不是 Excel 或 OpenDocument 成績冊。");
-    case ReadFailure::Damaged: return QStringLiteral("無法讀取：檔案已損壞或不完整。");
-    case ReadFailure::Encrypted: return QStringLiteral("無法讀取：檔案以密碼加密，請先在試算表程式中取消密碼。");
-    case ReadFailure::TooOld: return QStringLiteral("無法讀取：檔案格式太舊（Excel 5.0 以前），請另存為新格式。");
-    case ReadFailure::TooLarge: return QStringLiteral("無法讀取：檔案內容超出成績冊可能的大小。");
+    // Short enough for the wizard's status line.
+    case ReadFailure::Missing: return QStringLiteral("無法開啟：找不到檔案或沒有讀取權限");
+    case ReadFailure::NotWorkbook: return QStringLiteral("無法讀取：不是 Excel 或 ODS 成績冊");
+    case ReadFailure::Damaged: return QStringLiteral("無法讀取：檔案已損壞或不完整");
+    case ReadFailure::Encrypted: return QStringLiteral("無法讀取：檔案有密碼保護");
+    case ReadFailure::TooOld: return QStringLiteral("無法讀取：格式太舊（Excel 5.0 以前）");
+    case ReadFailure::TooLarge: return QStringLiteral("無法讀取：超出成績冊可能的大小");
     }
     return {};
 }
