@@ -13,7 +13,12 @@
 
 #include <xlsxwriter.h>
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QStatusBar>
+#include <QTabWidget>
 #include <QDate>
 #include <QLocale>
 #include <QPushButton>
@@ -103,8 +108,10 @@ class TestTransferEndToEnd : public QObject {
     }
 
     // Walks the wizard from the main window's 匯入成績 and presses 輸入成績.
+    // `afterPress` sees a wizard that is still open after the press, and closes it.
     void transfer(const QString &workbook, const QString &sheet, const QString &idLetter, const QString &scoreLetter,
-                  const std::function<void(ImportWizard &)> &beforePress = {})
+                  const std::function<void(ImportWizard &)> &beforePress = {},
+                  const std::function<void(ImportWizard &)> &afterPress = {})
     {
         m_nextFile = workbook;
         bool pressed = false;
@@ -131,6 +138,10 @@ class TestTransferEndToEnd : public QObject {
                 beforePress(*wizard);
             pressed = true;
             QTest::mouseClick(press, Qt::LeftButton);
+            if (afterPress && QApplication::activeModalWidget() == wizard) {
+                afterPress(*wizard);
+                wizard->Command1_Click();
+            }
         });
         driver.start();
         QTest::mouseClick(m_main->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
@@ -164,6 +175,62 @@ class TestTransferEndToEnd : public QObject {
         }
         workbook_close(book);
         return path;
+    }
+
+    // One sheet per entry, a row per (ID, score): a score is a number, a
+    // text or a boolean as the variant holds it.
+    using Rows = QList<QPair<QString, QVariant>>;
+    QString writeSheets(const QString &name, const QList<QPair<QString, Rows>> &sheets)
+    {
+        const QString path = m_books.filePath(name);
+        lxw_workbook *book = workbook_new(path.toLocal8Bit().constData());
+        for (const auto &sheet : sheets) {
+            lxw_worksheet *ws = workbook_add_worksheet(book, sheet.first.toUtf8().constData());
+            int r = 0;
+            for (const auto &row : sheet.second) {
+                worksheet_write_string(ws, r, 0, row.first.toUtf8().constData(), nullptr);
+                const QVariant &v = row.second;
+                if (v.typeId() == QMetaType::Bool)
+                    worksheet_write_boolean(ws, r, 1, v.toBool(), nullptr);
+                else if (v.typeId() == QMetaType::QString)
+                    worksheet_write_string(ws, r, 1, v.toString().toUtf8().constData(), nullptr);
+                else
+                    worksheet_write_number(ws, r, 1, v.toDouble(), nullptr);
+                ++r;
+            }
+        }
+        workbook_close(book);
+        return path;
+    }
+
+    QString twoTerms(const QString &name, int firstTerm = 81)
+    {
+        return writeSheets(name, {{QStringLiteral("期中"), {{"0123", firstTerm}, {"0456", firstTerm + 1}, {"1789", firstTerm + 2}}},
+                                  {QStringLiteral("期末"), {{"0123", 11}, {"0456", 12}, {"1789", 13}}}});
+    }
+
+    QStringList basicPage() { return values("S0123") + values("S0456") + values("S1789"); }
+
+    void useSpreadsheet(bool calc)
+    {
+        if (calc && !m_offices.whyNot().isEmpty())
+            QSKIP(qPrintable(m_offices.whyNot()));
+        tallyra::Spreadsheet::setFactory(calc ? m_offices.factory() : tallyra::Spreadsheet::Factory(&EmbeddedSpreadsheet::start));
+    }
+
+    // The instance the wizard started, whichever kind it is.
+    std::shared_ptr<tallyra::Spreadsheet> wizardsSpreadsheet(bool calc)
+    {
+        if (calc)
+            return m_offices.started().back();
+        return EmbeddedSpreadsheet::running().back();
+    }
+
+    void bothSpreadsheets()
+    {
+        QTest::addColumn<bool>("calc");
+        QTest::newRow("embedded") << false;
+        QTest::newRow("calc") << true;
     }
 
 private slots:
@@ -456,6 +523,256 @@ private slots:
                               box("Quillo", QMessageBox::Warning, QStringLiteral("無法寫入報告檔 ") + report() + QStringLiteral("!")),
                               box("Quillo", QMessageBox::Information, reminder("暫時儲存成績"))}));
         QVERIFY(m_opened.isEmpty());
+    }
+
+    void chosenSheetIsRead_data() { bothSpreadsheets(); }
+
+    // The teacher clicks another sheet's tab after choosing: the chosen one is still read, and shown again.
+    void chosenSheetIsRead()
+    {
+        QFETCH(bool, calc);
+        useSpreadsheet(calc);
+        tallyra::settings().AutoClose = 0;
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        transfer(twoTerms(QStringLiteral("terms.xlsx")), QStringLiteral("期中"), "A", "B", [&](ImportWizard &) {
+            if (calc)
+                QVERIFY(m_offices.started().back()->activateSheet(2));
+            else
+                EmbeddedSpreadsheet::running().back()->window()->tabs()->setCurrentIndex(1);
+            QCOMPARE(wizardsSpreadsheet(calc)->cell(1, 2)->textForm(), QStringLiteral("11"));
+        });
+        QCOMPARE(basicPage(), (QStringList{"81", "82", "83"}));
+        QCOMPARE(wizardsSpreadsheet(calc)->cell(1, 2)->textForm(), QStringLiteral("81"));
+    }
+
+    void goneSheetIsRefused_data() { bothSpreadsheets(); }
+
+    // Deleted in Calc, or gone from a file saved again: nothing is written, step 2 again.
+    void goneSheetIsRefused()
+    {
+        QFETCH(bool, calc);
+        useSpreadsheet(calc);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = twoTerms(QStringLiteral("gone.xlsx"));
+        QStringList sheetsOffered;
+        transfer(book, QStringLiteral("期中"), "A", "B", [&](ImportWizard &) {
+            if (calc) {
+                QVERIFY(m_offices.started().back()->removeSheet(1));
+            } else {
+                writeSheets(QStringLiteral("gone.xlsx"), {{QStringLiteral("期末"), {{"0123", 11}}}});
+                QFile(book).setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+            }
+        }, [&](ImportWizard &wizard) {
+            auto *sheets = wizard.findChild<QComboBox *>(QStringLiteral("Combo1"));
+            for (int i = 0; i < sheets->count(); ++i)
+                sheetsOffered << sheets->itemText(i);
+            QVERIFY(!wizard.findChild<QComboBox *>(QStringLiteral("Combo2"))->isVisible());
+            QVERIFY(!wizard.findChild<QPushButton *>(QStringLiteral("Command5"))->isVisible());
+        });
+        QCOMPARE(describe(m_boxes->shown()),
+                 QStringList{box("輸入成績", QMessageBox::Warning,
+                                 QStringLiteral("成績冊中已經找不到所選的工作表「期中」(可能已被刪除、改名或移動)，"
+                                                "沒有輸入任何成績，請重新選擇工作表!"))});
+        QCOMPARE(sheetsOffered, (QStringList{ImportWizard::sheetPrompt(), QStringLiteral("期末")}));
+        QCOMPARE(basicPage(), (QStringList{"77", "", "59.5"}));
+        QVERIFY(!QFile::exists(report()));
+    }
+
+    void editInCalcIsSeen()
+    {
+        useSpreadsheet(true);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        transfer(twoTerms(QStringLiteral("edit.xlsx")), QStringLiteral("期中"), "A", "B", [&](ImportWizard &) {
+            QVERIFY(m_offices.started().back()->enterText(2, 2, QStringLiteral("95")));
+        });
+        QCOMPARE(basicPage(), (QStringList{"81", "95", "83"}));
+    }
+
+    // Saved again from another program after it was opened: the new scores are written and shown.
+    void replacedFileIsReadAgain()
+    {
+        useSpreadsheet(false);
+        tallyra::settings().AutoClose = 0;
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = twoTerms(QStringLiteral("replaced.xlsx"));
+        transfer(book, QStringLiteral("期中"), "A", "B", [&](ImportWizard &) {
+            twoTerms(QStringLiteral("replaced.xlsx"), 91);
+            QFile(book).setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+        });
+        QCOMPARE(basicPage(), (QStringList{"91", "92", "93"}));
+        auto *table = EmbeddedSpreadsheet::running().back()->window()->tabs()->widget(0)->findChild<QAbstractItemView *>();
+        if (!table)
+            table = qobject_cast<QAbstractItemView *>(EmbeddedSpreadsheet::running().back()->window()->tabs()->widget(0));
+        QVERIFY(table);
+        QCOMPARE(table->model()->index(0, 1).data().toString(), QStringLiteral("91"));
+    }
+
+    void booleanIsNotAScore_data()
+    {
+        QTest::addColumn<bool>("calc");
+        QTest::addColumn<QString>("file");
+        for (const char *file : {"values.xls", "values.xlsx"}) {
+            QTest::addRow("embedded %s", file) << false << QString::fromLatin1(file);
+            QTest::addRow("calc %s", file) << true << QString::fromLatin1(file);
+        }
+    }
+
+    void booleanIsNotAScore()
+    {
+        QFETCH(bool, calc);
+        QFETCH(QString, file);
+        useSpreadsheet(calc);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/values-frameset.html")))));
+        transfer(QStringLiteral(TALLYRA_TEST_FIXTURES "/workbooks/") + file, QStringLiteral("成績 一"), "A", "B");
+        QCOMPARE(values("S0456") + values("S1004") + values("S1006"), (QStringList{"100", "", "59"}));
+        QVERIFY(readFile(report()).contains(QStringLiteral("請注意！成績冊中學號 1004 的分數欄內不是數值資料!\r\n").toUtf8()));
+    }
+
+    void emptyPageIdIsNotFound()
+    {
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/empty-id-frameset.html")))));
+        const QString book = writeSheets(QStringLiteral("blank.xlsx"), {{QStringLiteral("成績"), {{"  ", 40}, {"0123", 70}}}});
+        transfer(book, QStringLiteral("成績"), "A", "B");
+        QCOMPARE(values("S") + values("S0123"), (QStringList{"", "70"}));
+        QVERIFY(readFile(report()).contains(QStringLiteral("請注意！Quillo在成績冊中找不到學號  !\r\n").toUtf8()));
+    }
+
+    // A document the teacher opened in Tallyra's Calc keeps it running, untouched.
+    void autoCloseLeavesOtherDocuments()
+    {
+        useSpreadsheet(true);
+        tallyra::settings().AutoClose = 1;
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString other = writeSheets(QStringLiteral("other.xlsx"), {{QStringLiteral("筆記"), {{"x", 1}}}});
+        transfer(twoTerms(QStringLiteral("main.xlsx")), QStringLiteral("期中"), "A", "B", [&](ImportWizard &) {
+            const auto office = m_offices.started().back();
+            QVERIFY(office->open(other, false));
+            QVERIFY(office->enterText(1, 2, QStringLiteral("老師的筆記")));
+            QVERIFY(office->activateWorkbook(1));
+        });
+        QCOMPARE(basicPage(), (QStringList{"81", "82", "83"}));
+        QCOMPARE(describe(m_boxes->shown()).first(), box("Quillo", QMessageBox::Information, kSuccess));
+        const auto office = m_offices.started().back();
+        QVERIFY(tallyra::OfficeProcess::isAlive(office->processId()));
+        QCOMPARE(office->sheetName(1), QStringLiteral("筆記")); // the gradebook was closed, the other is left
+        QCOMPARE(office->hasUnsavedChanges(), true);
+        QCOMPARE(office->cell(1, 2)->textForm(), QStringLiteral("老師的筆記"));
+    }
+
+    void lateWrite_data()
+    {
+        QTest::addColumn<QString>("pageScript");
+        QTest::addColumn<QList<QMessageBox::StandardButton>>("answers");
+        QTest::addColumn<QStringList>("page");
+        QTest::addColumn<QStringList>("boxes");
+        const QString busy = QStringLiteral("const t = Date.now(); while (Date.now() - t < %1) {}");
+        const QString written = box("Quillo", QMessageBox::Information, kSuccess);
+        const QString waitOn = box("輸入成績", QMessageBox::Warning,
+                                   QStringLiteral("成績輸入網頁還沒有回應，無法確定成績是否已經寫入。要繼續等待嗎?"));
+        QTest::newRow("lands late") << busy.arg(1500) << QList<QMessageBox::StandardButton>{}
+                                    << QStringList{"81", "82", "83"} << QStringList{written, box("Quillo", QMessageBox::Information, reminder("暫時儲存成績"))};
+        // However often the question comes, 繼續等待 keeps waiting.
+        QTest::newRow("lands after waiting on") << busy.arg(3500) << QList<QMessageBox::StandardButton>(8, QMessageBox::Retry)
+                                                << QStringList{"81", "82", "83"}
+                                                << QStringList{waitOn, written, box("Quillo", QMessageBox::Information, reminder("暫時儲存成績"))};
+        // The form is replaced before the held-back write runs: it can never land.
+        QTest::newRow("never lands") << busy.arg(1500) + QStringLiteral(
+                                            "const f = document.forms.wlist; f.parentNode.replaceChild(f.cloneNode(true), f);")
+                                     << QList<QMessageBox::StandardButton>{} << QStringList{"77", "", "59.5"}
+                                     << QStringList{box("錯誤", QMessageBox::Critical,
+                                                        QStringLiteral("Quillo無法把成績寫入網頁，網頁可能已經變更，請重新開啟成績輸入畫面後再試一次!"))};
+        QTest::newRow("teacher stops waiting") << busy.arg(4000) << QList<QMessageBox::StandardButton>{QMessageBox::Abort}
+                                               << QStringList{} // left as it is: it may yet land
+                                               << QStringList{waitOn, box("輸入成績", QMessageBox::Warning,
+                                                                          QStringLiteral("已停止等待成績輸入網頁。無法確定成績是否已經寫入網頁，請檢查網頁上的每一筆成績，"
+                                                                                         "或重新開啟成績輸入畫面後再輸入一次!"))};
+    }
+
+    // The page holds the write back past the time limit (a busy page script).
+    void lateWrite()
+    {
+        QFETCH(QString, pageScript);
+        QFETCH(QList<QMessageBox::StandardButton>, answers);
+        QFETCH(QStringList, page);
+        QFETCH(QStringList, boxes);
+        tallyra::settings().AutoMark = 0;
+        for (auto answer : answers)
+            m_boxes->answerNext(answer);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        browser()->beforeWrite = [&] {
+            browser()->setScriptTimeoutMs(300);
+            // Sent without waiting, so that the page runs it just before the write.
+            browser()->page()->runJavaScript(QStringLiteral("(function () { const document = window.frames['FCONTENT'].document; %1 })()")
+                                                 .arg(pageScript));
+        };
+        QStringList status;
+        transfer(twoTerms(QStringLiteral("late.xlsx")), QStringLiteral("期中"), "A", "B", [&](ImportWizard &wizard) {
+            wizard.setLateWriteAskMs(1200);
+            connect(wizard.findChild<QStatusBar *>(QStringLiteral("StatusBar1")), &QStatusBar::messageChanged, this,
+                    [&](const QString &text) { status << text; });
+        });
+        QVERIFY(status.contains(QStringLiteral("等待成績輸入網頁回應…")));
+        browser()->beforeWrite = {};
+        browser()->setScriptTimeoutMs(Browser::kScriptTimeoutMs);
+        QStringList shown = describe(m_boxes->shown());
+        shown.removeDuplicates(); // the question to wait on may come more than once
+        QCOMPARE(shown.join(QLatin1Char('\n')), boxes.join(QLatin1Char('\n')));
+        if (!page.isEmpty())
+            QTRY_COMPARE_WITH_TIMEOUT(basicPage(), page, 10000);
+    }
+
+    void hostilePages_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("realValue");
+        QTest::newRow("odd IDs") << "hostile-ids" << false;
+        QTest::newRow("page scripts replace built-ins") << "hostile-scripts" << true;
+        QTest::newRow("two forms named wlist") << "two-wlist" << false;
+        QTest::newRow("254 students, ten inputs each") << "big" << false;
+    }
+
+    // Every ID is read and every score written exactly, whatever the page holds.
+    void hostilePages()
+    {
+        QFETCH(QString, page);
+        QFETCH(bool, realValue);
+        tallyra::settings().AutoMark = 0;
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/%1-frameset.html").arg(page)))));
+        // The IDs as the page holds them, and a score for each but the last.
+        const QString reader = realValue ? QStringLiteral("window.frames['FCONTENT'].realValue(e)") : QStringLiteral("e.value");
+        const auto pageValues = [&](const QString &name) {
+            return runInPage(browser(), QStringLiteral("(function () { const f = window.frames['FCONTENT'].document.forms[0];"
+                                                       " const out = []; for (const e of f.elements) if (e.name === %1) out.push(String(%2));"
+                                                       " return out; })()").arg(name, reader))
+                .toStringList();
+        };
+        const QStringList ids = pageValues(QStringLiteral("'mStd_id'"));
+        QVERIFY(ids.size() >= 2);
+        Rows rows;
+        QStringList expected;
+        for (int k = 0; k < ids.size(); ++k) {
+            const bool last = page == QLatin1String("hostile-ids") && k == ids.size() - 1;
+            if (!last)
+                rows << qMakePair(ids[k], QVariant(double(k % 101)));
+            expected << (last ? QString() : QString::number(k % 101));
+        }
+        transfer(writeSheets(page + QStringLiteral(".xlsx"), {{QStringLiteral("成績"), rows}}), QStringLiteral("成績"), "A", "B");
+        QStringList written;
+        for (const QString &id : ids) {
+            const QString name = QString::fromUtf8(QJsonDocument(QJsonArray{QStringLiteral("S") + id}).toJson(QJsonDocument::Compact));
+            written << pageValues(name.mid(1, name.size() - 2)).value(0);
+        }
+        QCOMPARE(written, expected);
+        if (page == QLatin1String("hostile-ids")) {
+            QCOMPARE(ids.last(), QStringLiteral("missing\"</script>"));
+            QVERIFY(ids.contains(QStringLiteral("line\nbreak")));
+            QVERIFY(readFile(report()).contains(QStringLiteral("找不到學號 missing\"</script> !").toUtf8()));
+        }
+        if (page == QLatin1String("two-wlist")) {
+            const QStringList second = runInPage(browser(), QStringLiteral(
+                "Array.from(window.frames['FCONTENT'].document.forms[1].elements).map(e => e.value)")).toStringList();
+            QCOMPARE(second, (QStringList{"0123", "second", "0456", "second"}));
+        }
     }
 };
 

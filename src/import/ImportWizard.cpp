@@ -13,6 +13,7 @@
 #include "platform/Twips.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -186,6 +187,7 @@ void ImportWizard::Combo1_Click()
         return;
     }
     m_sheetIndex = static_cast<quint8>(position);
+    m_sheetName = m_combo1->itemText(index);
     m_sheetCurrent = true;
     ShowStep(3);
 }
@@ -237,21 +239,24 @@ void ImportWizard::Command3_Click()
         return;
     settings().LastFolder = WorkbookSession::folderOf(fileName);
 
-    const QStringList names = m_session.open(fileName, settings().ReadOnly == 1);
-
-    {
-        const QSignalBlocker quiet(m_combo1); // refilling is not a choice
-        m_combo1->clear();
-        m_combo1->addItem(sheetPrompt());
-        for (int i = 0; i < names.size(); ++i)
-            m_combo1->addItem(names[i], i + 1);
-        m_combo1->setCurrentIndex(-1);
-    }
+    m_session.open(fileName, settings().ReadOnly == 1);
+    refillSheets();
     // A new workbook: its sheet must be chosen before anything is read.
     m_sheetCurrent = false;
     ShowStep(2);
     raise();
     activateWindow();
+}
+
+void ImportWizard::refillSheets()
+{
+    const QStringList names = m_session.sheetNames();
+    const QSignalBlocker quiet(m_combo1); // refilling is not a choice
+    m_combo1->clear();
+    m_combo1->addItem(sheetPrompt());
+    for (int i = 0; i < names.size(); ++i)
+        m_combo1->addItem(names[i], i + 1);
+    m_combo1->setCurrentIndex(-1);
 }
 
 void ImportWizard::refuse()
@@ -261,15 +266,57 @@ void ImportWizard::refuse()
     Command1_Click();
 }
 
+bool ImportWizard::sheetStillChosen()
+{
+    const auto &app = m_session.ExcelApp();
+    if (!app)
+        return true; // nothing to check: the reading below refuses
+    const auto name = app->sheetName(m_sheetIndex);
+    if (name && *name == m_sheetName) {
+        // The teacher sees the sheet that is read.
+        app->activateSheet(m_sheetIndex);
+        return true;
+    }
+    if (!name && !app->sheetCount())
+        return true; // the gradebook itself is gone: refused as unreadable
+    MessageBox::warning(this,
+                        QStringLiteral("成績冊中已經找不到所選的工作表「") + m_sheetName
+                            + QStringLiteral("」(可能已被刪除、改名或移動)，沒有輸入任何成績，請重新選擇工作表!"),
+                        QStringLiteral("輸入成績"));
+    refillSheets();
+    m_sheetCurrent = false;
+    ShowStep(2);
+    return false;
+}
+
 void ImportWizard::Command5_Click()
 {
     if (!m_browser) {
         refuse();
         return;
     }
-    // Read once; nothing between this and the write takes the teacher's input.
+    const auto &app = m_session.ExcelApp();
+    if (app) {
+        // A correction saved from another program since the file was read counts.
+        switch (app->reloadIfChanged()) {
+        case Spreadsheet::FileState::Unchanged:
+            break;
+        case Spreadsheet::FileState::Reloaded:
+            m_status->showMessage(QStringLiteral("成績冊檔案已經變更，已重新讀取。"));
+            break;
+        case Spreadsheet::FileState::Unreadable:
+            refuse();
+            return;
+        }
+    }
+    if (!sheetStillChosen())
+        return;
+    // The gradebook and the page are each read once; nothing between these
+    // readings and the write takes the teacher's input.
+    const GradebookColumns gradebook =
+        app ? GradebookColumns::read(*app, m_sheetIndex, GradebookColumns::columnNumber(m_idColumn), m_scoreColumn)
+            : GradebookColumns();
     const FormSnapshot snapshot = m_browser->snapshotForm(GradePageNames::contentFrame, GradePageNames::scoreForm);
-    const GradebookColumns gradebook(m_session.ExcelApp(), GradebookColumns::columnNumber(m_idColumn), m_scoreColumn);
     const auto planned = GradeTransfer::plan(snapshot, gradebook, settings(),
                                              [this](const QString &text) { m_status->showMessage(text); });
     if (std::holds_alternative<TransferRefusal>(planned)) {
@@ -285,13 +332,47 @@ void ImportWizard::Command5_Click()
 
     const WriteReport written = m_browser->writeForm(GradePageNames::contentFrame, GradePageNames::scoreForm,
                                                      snapshot, plan.writes);
-    if (!written.ok()) {
-        MessageBox::critical(this,
-                         QStringLiteral("Quillo無法把成績寫入網頁，網頁可能已經變更，請重新開啟成績輸入畫面後再試一次!"), QStringLiteral("錯誤"));
-        Command1_Click();
+    const Browser::WriteFate fate = written.late ? followLateWrite(snapshot, plan.writes, written)
+                                   : written.ok() ? Browser::WriteFate::Landed
+                                                  : Browser::WriteFate::NotLanded;
+    switch (fate) {
+    case Browser::WriteFate::Landed:
+        FinishTransfer(plan, report);
         return;
+    case Browser::WriteFate::NotLanded:
+        MessageBox::critical(this,
+                             QStringLiteral("Quillo無法把成績寫入網頁，網頁可能已經變更，請重新開啟成績輸入畫面後再試一次!"),
+                             QStringLiteral("錯誤"));
+        break;
+    case Browser::WriteFate::Unknown:
+        MessageBox::warning(this,
+                            QStringLiteral("已停止等待成績輸入網頁。無法確定成績是否已經寫入網頁，請檢查網頁上的每一筆成績，"
+                                           "或重新開啟成績輸入畫面後再輸入一次!"),
+                            QStringLiteral("輸入成績"));
+        break;
     }
-    FinishTransfer(plan, report);
+    Command1_Click();
+}
+
+Browser::WriteFate ImportWizard::followLateWrite(const FormSnapshot &snapshot, const QVector<FieldWrite> &writes,
+                                                 const WriteReport &written)
+{
+    m_status->showMessage(QStringLiteral("等待成績輸入網頁回應…"));
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const auto fate = m_browser->followWrite(GradePageNames::contentFrame, GradePageNames::scoreForm, snapshot,
+                                                 writes, written, kLateWritePollMs);
+        if (fate != Browser::WriteFate::Unknown)
+            return fate;
+        if (waited.elapsed() >= m_lateWriteAskMs) {
+            if (!MessageBox::askKeepWaiting(this,
+                                            QStringLiteral("成績輸入網頁還沒有回應，無法確定成績是否已經寫入。要繼續等待嗎?"),
+                                            QStringLiteral("輸入成績")))
+                return Browser::WriteFate::Unknown;
+            waited.restart();
+        }
+    }
 }
 
 void ImportWizard::openReport(const TransferReport &report)
@@ -320,8 +401,11 @@ void ImportWizard::FinishTransfer(const TransferPlan &plan, TransferReport &repo
         const auto &app = m_session.ExcelApp();
         // Never discard the teacher's own edits: a changed gradebook stays open.
         if (settings().AutoClose == 1 && app && !app->hasUnsavedChanges().value_or(true)) {
+            // Documents the teacher opened in the same application are not ours to end.
+            const auto others = app->otherDocumentCount();
             app->closeActiveWorkbook();
-            app->quit();
+            if (others == 0)
+                app->quit();
         }
         MessageBox::information(this, QStringLiteral("您指定的分數已經成功輸入到「教師資訊系統」中!"), title);
         if (!plan.notes.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "import/WorkbookSession.h"
+#include "platform/Browser.h"
 
 #include <QDialog>
 
@@ -11,7 +12,6 @@ class QStatusBar;
 
 namespace tallyra {
 
-class Browser;
 struct TransferPlan;
 class TransferReport;
 
@@ -33,6 +33,11 @@ public:
 
     static QString sheetPrompt() { return QStringLiteral("請選擇合適的班級(頁面)"); }
 
+    // After a write the page did not answer in time: how long to wait
+    // before asking the teacher whether to wait on (tests shorten it).
+    void setLateWriteAskMs(int ms) { m_lateWriteAskMs = ms; }
+    static constexpr int kLateWritePollMs = 1000;
+
 public slots:
     void Combo1_Click();
     void Combo2_Click();
@@ -46,6 +51,12 @@ public slots:
 private:
     void Form_Load();
     void refuse();
+    void refillSheets();
+    // Whether the chosen sheet is still where it was, by name; activates it
+    // when it is, says so and returns to step 2 when it is not.
+    bool sheetStillChosen();
+    Browser::WriteFate followLateWrite(const FormSnapshot &snapshot, const QVector<FieldWrite> &writes,
+                                       const WriteReport &written);
     void FinishTransfer(const TransferPlan &plan, TransferReport &report);
     void openReport(const TransferReport &report);
     void wireList(QComboBox *list, void (ImportWizard::*handler)());
@@ -64,6 +75,8 @@ private:
     Browser *m_browser = nullptr;
     WorkbookSession m_session;
     quint8 m_sheetIndex = 0;
+    QString m_sheetName;
+    int m_lateWriteAskMs = 30000;
     QString m_idColumn;
     quint8 m_scoreColumn = 0;
 
