@@ -108,6 +108,50 @@ private slots:
         QVERIFY(!QFile::exists(calc->profileFolder() + QStringLiteral("/.lock")));
     }
 
+    void bothSpreadsheetsAgree_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QVector<int>>("columns"); // the ID column, then the score column
+        const QString demo = QStringLiteral(TALLYRA_TEST_SOURCE_DIR "/../demo/gradebooks/示範成績冊");
+        for (const char *name : {"values.xlsx", "values.xls", "values.ods"})
+            QTest::addRow("%s", name) << kFixtures + QString::fromLatin1(name) << QVector<int>{1, 2};
+        for (const char *suffix : {".xlsx", ".xls", ".ods"})
+            QTest::addRow("demo%s", suffix) << demo + QString::fromLatin1(suffix) << QVector<int>{2, 5};
+    }
+
+    // What a transfer reads, through both spreadsheets: every cell of the ID
+    // and score columns of every sheet, read while another sheet is active.
+    void bothSpreadsheetsAgree()
+    {
+        QFETCH(QString, file);
+        QFETCH(QVector<int>, columns);
+        const auto calc = m_offices.start();
+        QVERIFY2(calc, qPrintable(CalcSpreadsheet::lastStartFailure()));
+        const auto embedded = EmbeddedSpreadsheet::start();
+        QVERIFY(calc->open(file, true) && calc->activateWorkbook(1));
+        QVERIFY(embedded->open(file, true) && embedded->activateWorkbook(1));
+        const int sheets = embedded->sheetCount().value_or(0);
+        QCOMPARE(calc->sheetCount(), sheets);
+        QVERIFY(calc->activateSheet(sheets) && embedded->activateSheet(sheets));
+        for (int sheet = 1; sheet <= sheets; ++sheet) {
+            const auto ours = embedded->readColumns(sheet, columns);
+            const auto office = calc->readColumns(sheet, columns);
+            QVERIFY(ours && office);
+            for (int k = 0; k < columns.size(); ++k) {
+                const auto &a = (*ours)[k];
+                const auto &b = (*office)[k];
+                for (int row = 0; row < std::max(a.size(), b.size()); ++row) {
+                    const CellValue mine = a.value(row);
+                    const CellValue theirs = b.value(row);
+                    const QString where = QStringLiteral("sheet %1 column %2 row %3").arg(sheet).arg(columns[k]).arg(row + 1);
+                    QCOMPARE(std::pair(where, std::pair(int(theirs.kind), theirs.textForm())),
+                             std::pair(where, std::pair(int(mine.kind), mine.textForm())));
+                }
+            }
+        }
+        embedded->quit();
+    }
+
     void anotherInstanceIsLeftAlone()
     {
         const auto first = m_offices.start();
