@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/Settings.h"
 #include "import/ImportWizard.h"
+#include "import/PreviewDialog.h"
 #include "platform/Browser.h"
 #include "platform/FileDialog.h"
 #include "platform/Shell.h"
@@ -16,6 +17,9 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QJsonArray>
+#include <QLabel>
+#include <QMenuBar>
+#include <QTableWidget>
 #include <QJsonDocument>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -85,6 +89,7 @@ class TestTransferEndToEnd : public QObject {
     std::unique_ptr<MessageBoxScript> m_boxes;
     QList<QUrl> m_opened;
     QString m_nextFile;
+    QString m_pressButton = QStringLiteral("Command5"); // 輸入成績, or 預覽
 
     QString report() const { return m_env->env.reportPath; }
     Browser *browser() const { return m_main->WebBrowser1(); }
@@ -115,6 +120,7 @@ class TestTransferEndToEnd : public QObject {
     {
         m_nextFile = workbook;
         bool pressed = false;
+        bool leftOpen = false; // the wizard stayed open after the press, unasked
         QTimer driver;
         driver.setInterval(20);
         connect(&driver, &QTimer::timeout, this, [&] {
@@ -137,9 +143,11 @@ class TestTransferEndToEnd : public QObject {
             if (beforePress)
                 beforePress(*wizard);
             pressed = true;
-            QTest::mouseClick(press, Qt::LeftButton);
-            if (afterPress && QApplication::activeModalWidget() == wizard) {
-                afterPress(*wizard);
+            QTest::mouseClick(wizard->findChild<QPushButton *>(m_pressButton), Qt::LeftButton);
+            if (QApplication::activeModalWidget() == wizard) {
+                leftOpen = !afterPress;
+                if (afterPress)
+                    afterPress(*wizard);
                 wizard->Command1_Click();
             }
         });
@@ -147,6 +155,7 @@ class TestTransferEndToEnd : public QObject {
         QTest::mouseClick(m_main->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
         driver.stop();
         QVERIFY(pressed);
+        QVERIFY(!leftOpen);
         QVERIFY(!QApplication::activeModalWidget());
     }
 
@@ -233,6 +242,8 @@ class TestTransferEndToEnd : public QObject {
         QTest::newRow("calc") << true;
     }
 
+    QAction *undoAction() { return m_main->findChild<QAction *>(QStringLiteral("mnuUndo")); }
+
 private slots:
     void initTestCase()
     {
@@ -257,6 +268,8 @@ private slots:
 
     void cleanup()
     {
+        m_pressButton = QStringLiteral("Command5");
+        tallyra::PreviewDialogs::setHandler({});
         m_main.reset();
         m_boxes.reset();
         for (const auto &instance : EmbeddedSpreadsheet::running())
@@ -516,7 +529,8 @@ private slots:
     {
         QVERIFY(QDir().mkpath(report())); // a folder where the file should go
         QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
-        const QString book = writeBook(QStringLiteral("nowrite.xlsx"), {{"0123", 10}});
+        // Two of the three students found: the column check has nothing to ask.
+        const QString book = writeBook(QStringLiteral("nowrite.xlsx"), {{"0123", 10}, {"0456", 20}});
         transfer(book, QStringLiteral("成績"), "A", "B");
         QCOMPARE(describe(m_boxes->shown()),
                  (QStringList{box("Quillo", QMessageBox::Warning, kPartial),
@@ -773,6 +787,148 @@ private slots:
                 "Array.from(window.frames['FCONTENT'].document.forms[1].elements).map(e => e.value)")).toStringList();
             QCOMPARE(second, (QStringList{"0123", "second", "0456", "second"}));
         }
+    }
+
+    // The ID list tells, letter by letter, how many of the page's students each column holds.
+    void columnHints()
+    {
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = writeSheets(QStringLiteral("hints.xlsx"),
+                                         {{QStringLiteral("成績"), {{"0123", 1}, {"0456", 2}, {"9999", 3}}}});
+        QStringList hints;
+        QString greyed;
+        transfer(book, QStringLiteral("成績"), "A", "B", [&](ImportWizard &wizard) {
+            auto *ids = wizard.findChild<QComboBox *>(QStringLiteral("Combo2"));
+            hints << ids->itemData(1, Qt::ToolTipRole).toString() << ids->itemData(2, Qt::ToolTipRole).toString();
+            greyed = ids->itemData(2, Qt::ForegroundRole).value<QColor>().name();
+            QCOMPARE(ids->itemText(1), QStringLiteral("A")); // the letters stay as they are
+            QCOMPARE(ids->currentIndex(), 1);                // and only the teacher chooses
+            emit ids->highlighted(1);
+            QCOMPARE(wizard.findChild<QStatusBar *>(QStringLiteral("StatusBar1"))->currentMessage(),
+                     QStringLiteral("A 欄：3 位學生中找到 2 位"));
+        });
+        QCOMPARE(hints, (QStringList{"A 欄：3 位學生中找到 2 位", "B 欄：沒有本頁學生的學號"}));
+        QCOMPARE(greyed, QColor(Qt::gray).name());
+    }
+
+    void columnCheck_data()
+    {
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::newRow("No: nothing written") << QMessageBox::No;
+        QTest::newRow("Yes: the transfer runs") << QMessageBox::Yes;
+    }
+
+    // Too few IDs found: the teacher is asked before anything is written.
+    void columnCheck()
+    {
+        QFETCH(QMessageBox::StandardButton, answer);
+        m_boxes->answerNext(answer);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = writeSheets(QStringLiteral("check.xlsx"), {{QStringLiteral("成績"), {{"0123", 91}, {"5555", 3}}}});
+        bool stillOpen = false;
+        transfer(book, QStringLiteral("成績"), "A", "B", {}, [&](ImportWizard &wizard) {
+            stillOpen = wizard.findChild<QPushButton *>(QStringLiteral("Command5"))->isVisible();
+        });
+        const QString question = QStringLiteral("學號欄位 A 只找到 1 / 3 位學生，可能選錯了工作表或欄位。仍要輸入嗎?");
+        QCOMPARE(describe(m_boxes->shown()).first(), box("輸入成績", QMessageBox::Warning, question));
+        QCOMPARE(m_boxes->shown().first().buttons, QMessageBox::Yes | QMessageBox::No);
+        if (answer == QMessageBox::No) {
+            QVERIFY(stillOpen);
+            QCOMPARE(m_boxes->shown().size(), 1);
+            QCOMPARE(basicPage(), (QStringList{"77", "", "59.5"}));
+            QVERIFY(!QFile::exists(report()));
+        } else {
+            QCOMPARE(basicPage(), (QStringList{"91", "", ""}));
+            QVERIFY(readFile(report()).contains("0456 !"));
+        }
+    }
+
+    void preview_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("確定輸入 writes what was shown") << true;
+        QTest::newRow("取消 writes nothing") << false;
+    }
+
+    void preview()
+    {
+        QFETCH(bool, confirm);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = writeSheets(QStringLiteral("preview.xlsx"),
+                                         {{QStringLiteral("成績"), {{"0123", 77}, {"0456", 58.5}, {"1789", QStringLiteral("缺考")}}}});
+        QStringList rows;
+        QString check;
+        tallyra::PreviewDialogs::setHandler([&](tallyra::PreviewDialog &dialog) {
+            QTableWidget *table = dialog.table();
+            for (int r = 0; r < table->rowCount(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < table->columnCount(); ++c)
+                    cells << table->item(r, c)->text();
+                rows << cells.join(QLatin1Char('|'));
+            }
+            if (auto *label = dialog.findChild<QLabel *>(QStringLiteral("lblCheck")))
+                check = label->text();
+            return confirm ? QDialog::Accepted : QDialog::Rejected;
+        });
+        m_pressButton = QStringLiteral("cmdPreview");
+        transfer(book, QStringLiteral("成績"), "A", "B", {}, [](ImportWizard &wizard) {
+            QVERIFY(wizard.findChild<QPushButton *>(QStringLiteral("cmdPreview"))->isVisible());
+        });
+        QCOMPARE(rows, (QStringList{"|0123|77|77|77|",
+                                    "●|0456|58.5|59||請注意! 學號 0456 的成績剛好在及格邊緣! (59分)",
+                                    "●|1789|缺考||59.5|請注意！成績冊中學號 1789 的分數欄內不是數值資料!"}));
+        QVERIFY(check.isEmpty());
+        if (confirm) {
+            QCOMPARE(basicPage(), (QStringList{"77", "59", ""}));
+            QVERIFY(readFile(report()).contains("1789"));
+        } else {
+            QCOMPARE(basicPage(), (QStringList{"77", "", "59.5"}));
+            QVERIFY(!QFile::exists(report()));
+            QVERIFY(m_boxes->shown().isEmpty());
+        }
+    }
+
+    // Values and colours come back; a field typed over since is left and named.
+    void undoRestoresTheLastTransfer()
+    {
+        tallyra::settings().AutoMark = 1;
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        runInPage(browser(), QStringLiteral("window.frames['FCONTENT'].document.forms.wlist.S1789.style.backgroundColor = 'rgb(1, 2, 3)'"));
+        QVERIFY(!undoAction()->isEnabled());
+        transfer(twoTerms(QStringLiteral("undo.xlsx")), QStringLiteral("期中"), "A", "B");
+        QCOMPARE(basicPage(), (QStringList{"81", "82", "83"}));
+        QVERIFY(!background("S0123").isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(undoAction()->isEnabled(), 5000);
+        runInPage(browser(), QStringLiteral("window.frames['FCONTENT'].document.forms.wlist.S0456.value = '70'"));
+
+        m_boxes->clear();
+        m_boxes->answerNext(QMessageBox::Yes);
+        undoAction()->trigger();
+        QCOMPARE(describe(m_boxes->shown()),
+                 QStringList{box("復原上次輸入成績", QMessageBox::Question,
+                                 QStringLiteral("要把上次輸入成績寫入的欄位復原為輸入前的分數和顏色嗎?\r\n\r\n"
+                                                "以下學號的成績在輸入後已經修改過，將保留不動：0456"))});
+        QCOMPARE(basicPage(), (QStringList{"77", "70", "59.5"}));
+        QCOMPARE(background("S0123"), QString());
+        QCOMPARE(background("S1789"), QStringLiteral("rgb(1, 2, 3)"));
+        QVERIFY(!background("S0456").isEmpty()); // left as the teacher has it
+        QTRY_VERIFY(!undoAction()->isEnabled()); // one level only
+    }
+
+    // After the page's own save the transfer's page is gone: nothing to take back.
+    void undoAfterThePagesSave()
+    {
+        QVERIFY(openDemoClass(browser(), m_site, QStringLiteral("301")));
+        transfer(kDemoBooks + QStringLiteral(".xlsx"), QStringLiteral("三年一班國文"), "B", "E");
+        QTRY_VERIFY_WITH_TIMEOUT(undoAction()->isEnabled(), 5000);
+        saveWithThePagesButton(QStringLiteral("暫時儲存成績"));
+        QTRY_VERIFY_WITH_TIMEOUT(!undoAction()->isEnabled(), 5000);
+
+        m_boxes->clear();
+        m_main->mnuUndo_Click(); // as if the click came just before the page changed
+        QCOMPARE(describe(m_boxes->shown()),
+                 QStringList{box("復原上次輸入成績", QMessageBox::Warning,
+                                 QStringLiteral("上次輸入成績的網頁已經不在了(可能已經儲存或重新載入)，無法復原。"))});
     }
 };
 

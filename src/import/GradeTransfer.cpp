@@ -112,8 +112,10 @@ std::variant<TransferPlan, TransferRefusal> plan(const FormSnapshot &snapshot, c
             student.outcome = {AnomalyKind::NotFound, 0};
         else if (rows.size() > 1)
             student.outcome = {AnomalyKind::Duplicate, 0};
-        else
-            student.outcome = ScoreRules::classify(gradebook.score(rows.first()));
+        else {
+            student.cell = gradebook.score(rows.first());
+            student.outcome = ScoreRules::classify(student.cell);
+        }
 
         const FormElement &field = snapshot.elements[student.fieldIndex];
         if (student.outcome.accepted()) {

@@ -42,6 +42,7 @@ struct StudentResult {
     int fieldIndex = -1; // the score field, -1 when the page has none
     ScoreRules::Outcome outcome;
     bool borderline = false;
+    CellValue cell; // the score cell read, when the ID was found in one row
 };
 
 // Everything one transfer decided, before anything is written anywhere.

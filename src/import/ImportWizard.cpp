@@ -3,7 +3,11 @@
 #include "app/AppEnvironment.h"
 #include "app/Settings.h"
 #include "import/GradeTransfer.h"
+#include "import/PreviewDialog.h"
+#include "import/TransferCheck.h"
+#include "import/TransferPreview.h"
 #include "import/TransferReport.h"
+#include "page/GradeForm.h"
 #include "page/GradePage.h"
 #include "platform/Browser.h"
 #include "platform/Shell.h"
@@ -75,7 +79,9 @@ ImportWizard::ImportWizard(Browser *browser, QWidget *parent)
     m_command5 = place(new QPushButton(QStringLiteral("輸入成績"), this), QStringLiteral("Command5"), 3360, 1920, 1455, 375);
     paintButton(m_command5, QColor(0, 192, 0));
     m_command5->hide();
-    for (QPushButton *button : {m_command1, m_command3, m_command5})
+    m_preview = place(new QPushButton(QStringLiteral("預覽"), this), QStringLiteral("cmdPreview"), 1920, 1920, 1215, 375);
+    m_preview->hide();
+    for (QPushButton *button : {m_command1, m_command3, m_command5, m_preview})
         button->setAutoDefault(false);
 
     m_status = new QStatusBar(this);
@@ -90,7 +96,8 @@ ImportWizard::ImportWizard(Browser *browser, QWidget *parent)
     setTabOrder(m_command1, m_command3);
     setTabOrder(m_command3, m_combo2);
     setTabOrder(m_combo2, m_combo3);
-    setTabOrder(m_combo3, m_command5);
+    setTabOrder(m_combo3, m_preview);
+    setTabOrder(m_preview, m_command5);
 
     wireList(m_combo1, &ImportWizard::Combo1_Click);
     wireList(m_combo2, &ImportWizard::Combo2_Click);
@@ -98,6 +105,12 @@ ImportWizard::ImportWizard(Browser *browser, QWidget *parent)
     connect(m_command1, &QPushButton::clicked, this, &ImportWizard::Command1_Click);
     connect(m_command3, &QPushButton::clicked, this, &ImportWizard::Command3_Click);
     connect(m_command5, &QPushButton::clicked, this, &ImportWizard::Command5_Click);
+    connect(m_preview, &QPushButton::clicked, this, &ImportWizard::cmdPreview_Click);
+    connect(m_combo2, &QComboBox::highlighted, this, [this](int index) {
+        const QString hint = m_combo2->itemData(index, Qt::ToolTipRole).toString();
+        if (!hint.isEmpty())
+            m_status->showMessage(hint);
+    });
 
     Form_Load();
 }
@@ -170,7 +183,11 @@ void ImportWizard::ShowStep(int step)
     updateCommand5();
 }
 
-void ImportWizard::updateCommand5() { m_command5->setVisible(m_columnsChosen && m_sheetCurrent); }
+void ImportWizard::updateCommand5()
+{
+    m_command5->setVisible(m_columnsChosen && m_sheetCurrent);
+    m_preview->setVisible(m_command5->isVisibleTo(this));
+}
 
 void ImportWizard::Combo1_Click()
 {
@@ -189,6 +206,7 @@ void ImportWizard::Combo1_Click()
     m_sheetIndex = static_cast<quint8>(position);
     m_sheetName = m_combo1->itemText(index);
     m_sheetCurrent = true;
+    showColumnHints();
     ShowStep(3);
 }
 
@@ -248,6 +266,34 @@ void ImportWizard::Command3_Click()
     activateWindow();
 }
 
+void ImportWizard::showColumnHints()
+{
+    // Read once per sheet chosen: the page's IDs and the sheet's 26 columns.
+    QVector<int> found(26, 0);
+    int students = 0;
+    bool known = false;
+    const auto &app = m_session.ExcelApp();
+    if (m_browser && app) {
+        const FormSnapshot page = m_browser->snapshotForm(GradePageNames::contentFrame, GradePageNames::scoreForm);
+        const auto form = page.ok() ? GradeForm::collect(page.elements) : std::nullopt;
+        QVector<int> letters;
+        for (int c = 1; c <= 26; ++c)
+            letters << c;
+        const auto columns = form ? app->readColumns(m_sheetIndex, letters) : std::nullopt;
+        if (columns) {
+            students = static_cast<int>(form->studentIds().size());
+            found = TransferCheck::studentsPerColumn(form->studentIds(), *columns);
+            known = true;
+        }
+    }
+    for (int c = 1; c <= 26 && c < m_combo2->count(); ++c) {
+        const QString letter = m_combo2->itemText(c);
+        m_combo2->setItemData(c, known ? TransferCheck::hint(letter, found[c - 1], students) : QVariant(), Qt::ToolTipRole);
+        // Columns without any ID of the page are greyed, not hidden: the letters stay as they are.
+        m_combo2->setItemData(c, known && found[c - 1] == 0 ? QVariant(QColor(Qt::gray)) : QVariant(), Qt::ForegroundRole);
+    }
+}
+
 void ImportWizard::refillSheets()
 {
     const QStringList names = m_session.sheetNames();
@@ -289,11 +335,11 @@ bool ImportWizard::sheetStillChosen()
     return false;
 }
 
-void ImportWizard::Command5_Click()
+std::optional<ImportWizard::Prepared> ImportWizard::prepareTransfer()
 {
     if (!m_browser) {
         refuse();
-        return;
+        return std::nullopt;
     }
     const auto &app = m_session.ExcelApp();
     if (app) {
@@ -306,24 +352,66 @@ void ImportWizard::Command5_Click()
             break;
         case Spreadsheet::FileState::Unreadable:
             refuse();
-            return;
+            return std::nullopt;
         }
     }
     if (!sheetStillChosen())
-        return;
+        return std::nullopt;
     // The gradebook and the page are each read once; nothing between these
     // readings and the write takes the teacher's input.
     const GradebookColumns gradebook =
         app ? GradebookColumns::read(*app, m_sheetIndex, GradebookColumns::columnNumber(m_idColumn), m_scoreColumn)
             : GradebookColumns();
-    const FormSnapshot snapshot = m_browser->snapshotForm(GradePageNames::contentFrame, GradePageNames::scoreForm);
-    const auto planned = GradeTransfer::plan(snapshot, gradebook, settings(),
-                                             [this](const QString &text) { m_status->showMessage(text); });
+    Prepared prepared;
+    prepared.snapshot = m_browser->snapshotForm(GradePageNames::contentFrame, GradePageNames::scoreForm);
+    auto planned = GradeTransfer::plan(prepared.snapshot, gradebook, settings(),
+                                       [this](const QString &text) { m_status->showMessage(text); });
     if (std::holds_alternative<TransferRefusal>(planned)) {
         refuse();
-        return;
+        return std::nullopt;
     }
-    const TransferPlan &plan = std::get<TransferPlan>(planned);
+    prepared.plan = std::move(std::get<TransferPlan>(planned));
+    return prepared;
+}
+
+void ImportWizard::Command5_Click()
+{
+    if (const auto prepared = prepareTransfer())
+        runTransfer(*prepared, true);
+}
+
+void ImportWizard::cmdPreview_Click()
+{
+    const auto prepared = prepareTransfer();
+    if (!prepared)
+        return;
+    const QString question =
+        TransferCheck::question(TransferCheck::count(prepared->plan), m_idColumn, QString(QChar(u'A' + m_scoreColumn - 1)));
+    // The check's finding without its question: the preview itself asks.
+    const QString finding = question.left(question.lastIndexOf(QStringLiteral("仍要輸入嗎")));
+    PreviewDialog preview(TransferPreview::build(prepared->plan, prepared->snapshot), finding, this);
+    preview.setWindowModality(Qt::WindowModal);
+    if (PreviewDialogs::show(preview) == QDialog::Accepted)
+        runTransfer(*prepared, false);
+    else
+        ShowStep(5);
+}
+
+void ImportWizard::runTransfer(const Prepared &prepared, bool checkColumns)
+{
+    const TransferPlan &plan = prepared.plan;
+    const FormSnapshot &snapshot = prepared.snapshot;
+    if (checkColumns) {
+        const QString question = TransferCheck::question(TransferCheck::count(plan), m_idColumn,
+                                                         QString(QChar(u'A' + m_scoreColumn - 1)));
+        if (!question.isEmpty()
+            && MessageBox::show(this, question, QStringLiteral("輸入成績"), QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No, QMessageBox::Warning)
+                   != QMessageBox::Yes) {
+            ShowStep(5);
+            return;
+        }
+    }
 
     TransferReport report(AppEnvironment::current().reportPath);
     for (const StudentResult &student : plan.students)
@@ -337,6 +425,7 @@ void ImportWizard::Command5_Click()
                                                   : Browser::WriteFate::NotLanded;
     switch (fate) {
     case Browser::WriteFate::Landed:
+        m_lastTransfer = TransferUndo(plan, snapshot);
         FinishTransfer(plan, report);
         return;
     case Browser::WriteFate::NotLanded:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "import/GradeTransfer.h"
+#include "import/TransferUndo.h"
 #include "import/WorkbookSession.h"
 #include "platform/Browser.h"
 
@@ -12,7 +14,6 @@ class QStatusBar;
 
 namespace tallyra {
 
-struct TransferPlan;
 class TransferReport;
 
 // "輸入成績" (Form5): the five steps from choosing the gradebook to the
@@ -38,6 +39,9 @@ public:
     void setLateWriteAskMs(int ms) { m_lateWriteAskMs = ms; }
     static constexpr int kLateWritePollMs = 1000;
 
+    // What the last transfer of this wizard wrote, once it landed; empty otherwise.
+    const TransferUndo &lastTransfer() const { return m_lastTransfer; }
+
 public slots:
     void Combo1_Click();
     void Combo2_Click();
@@ -45,11 +49,20 @@ public slots:
     void Command1_Click();
     void Command3_Click();
     void Command5_Click();
+    void cmdPreview_Click();
 
     void reject() override; // the close box and Esc cancel like "取消"
 
 private:
     void Form_Load();
+    // The page and the gradebook read once, and the plan made from them.
+    struct Prepared {
+        FormSnapshot snapshot;
+        TransferPlan plan;
+    };
+    std::optional<Prepared> prepareTransfer();
+    void runTransfer(const Prepared &prepared, bool checkColumns);
+    void showColumnHints();
     void refuse();
     void refillSheets();
     // Whether the chosen sheet is still where it was, by name; activates it
@@ -70,12 +83,14 @@ private:
     QComboBox *m_combo3 = nullptr;
     QPushButton *m_command1 = nullptr;
     QPushButton *m_command5 = nullptr;
+    QPushButton *m_preview = nullptr;
     QStatusBar *m_status = nullptr;
 
     Browser *m_browser = nullptr;
     WorkbookSession m_session;
     quint8 m_sheetIndex = 0;
     QString m_sheetName;
+    TransferUndo m_lastTransfer;
     int m_lateWriteAskMs = 30000;
     QString m_idColumn;
     quint8 m_scoreColumn = 0;

@@ -196,6 +196,8 @@ std::shared_ptr<ScriptCall> Browser::send(const QString &functionBody, const QJs
         call->m_raw = result;
         if (call->m_loop)
             call->m_loop->quit();
+        if (call->m_onAnswer)
+            call->m_onAnswer();
     });
     return call;
 }
@@ -218,15 +220,20 @@ if (reached.status !== 'Ok')
 if (!window.tallyraForms)
     window.tallyraForms = new WeakMap();
 window.tallyraForms.set(reached.form, arg.token);
+if (!window.tallyraFormIds)
+    window.tallyraFormIds = new WeakMap();
+if (!window.tallyraFormIds.has(reached.form))
+    window.tallyraFormIds.set(reached.form, arg.token);
 const elements = [];
 const all = reached.form.elements;
 for (let i = 0; i < all.length; ++i) {
     const e = all[i];
     const name = typeof e.name === 'string' ? e.name : '';
     const value = ('value' in e && e.value !== null && e.value !== undefined) ? String(e.value) : '';
-    elements.push([name, value]);
+    const background = (e.style && typeof e.style.backgroundColor === 'string') ? e.style.backgroundColor : '';
+    elements.push([name, value, background]);
 }
-return { status: 'Ok', elements: elements };
+return { status: 'Ok', elements: elements, formId: window.tallyraFormIds.get(reached.form) };
 )JS");
     const auto result = evaluate(body, QJsonObject{{QStringLiteral("frame"), frameName},
                                                    {QStringLiteral("form"), formName},
@@ -238,11 +245,13 @@ return { status: 'Ok', elements: elements };
     if (!snapshot.ok())
         return snapshot;
     snapshot.token = token;
+    snapshot.formId = object.value(QStringLiteral("formId")).toString();
     const QJsonArray elements = object.value(QStringLiteral("elements")).toArray();
     snapshot.elements.reserve(elements.size());
     for (qsizetype i = 0; i < elements.size(); ++i) {
         const QJsonArray pair = elements.at(i).toArray();
-        snapshot.elements.push_back({static_cast<int>(i), pair.at(0).toString(), pair.at(1).toString()});
+        snapshot.elements.push_back(
+            {static_cast<int>(i), pair.at(0).toString(), pair.at(1).toString(), pair.at(2).toString()});
     }
     return snapshot;
 }
@@ -293,6 +302,22 @@ return { sameForm: true, failed: failed };
         return report;
     }
     return readWriteAnswer(call->result(), writes.size());
+}
+
+void Browser::formIdLater(const QString &frameName, const QString &formName,
+                          std::function<void(const QString &)> answer)
+{
+    const QString body = QString::fromUtf8(kReachForm) + QStringLiteral(R"JS(
+const reached = tallyraReachForm(arg.frame, arg.form);
+if (reached.status !== 'Ok' || !window.tallyraFormIds)
+    return '';
+return window.tallyraFormIds.get(reached.form) || '';
+)JS");
+    const auto call = send(body, QJsonObject{{QStringLiteral("frame"), frameName}, {QStringLiteral("form"), formName}});
+    call->m_onAnswer = [call = call.get(), answer = std::move(answer)] {
+        const auto result = call->result();
+        answer(result ? result->toString() : QString());
+    };
 }
 
 Browser::WriteFate Browser::followWrite(const QString &frameName, const QString &formName,

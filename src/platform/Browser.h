@@ -21,6 +21,7 @@ struct FormElement {
     int index = 0;
     QString name;
     QString value;
+    QString background; // its own style's background colour, "" when it has none
 };
 
 // A whole form read in one script call, or the link of the chain
@@ -36,7 +37,8 @@ struct FormSnapshot {
     };
 
     Status status = Status::ScriptFailed;
-    QString token; // marks the form object read; a reloaded page lacks it
+    QString token;  // marks the form object read; a reloaded page lacks it
+    QString formId; // names the form object for as long as it lives, across readings
     QVector<FormElement> elements;
 
     bool ok() const { return status == Status::Ok; }
@@ -78,6 +80,7 @@ private:
     bool m_answered = false;
     QVariant m_raw;
     QPointer<QEventLoop> m_loop;
+    std::function<void()> m_onAnswer;
 };
 
 // The page: replaces window.close in every frame with a report to Tallyra,
@@ -134,6 +137,10 @@ public:
     int scriptTimeoutMs() const { return m_scriptTimeoutMs; }
     void setScriptTimeoutMs(int ms) { m_scriptTimeoutMs = ms; }
     static constexpr int kScriptTimeoutMs = 15000;
+
+    // The form's lasting name (FormSnapshot::formId) as the page holds it
+    // now, "" when it is gone. Asked without waiting: `answer` runs later.
+    void formIdLater(const QString &frameName, const QString &formName, std::function<void(const QString &)> answer);
 
     // Runs just before writeForm sends its script (tests: to change the page
     // between the read and the write).
