@@ -104,7 +104,7 @@ double timedPerFieldTransfer(Browser *browser, const QString &book)
         const QString value = browser->evaluate(reach + QStringLiteral("return f.elements[arg].value;"), i)->toString();
         snapshot.elements.push_back({i, name, value});
     }
-    const auto planned = GradeTransfer::plan(snapshot, GradebookColumns(app, 1, 2), settings());
+    const auto planned = GradeTransfer::plan(snapshot, GradebookColumns::read(*app, 1, 1, 2), settings());
     const auto &plan = std::get<TransferPlan>(planned);
     for (const FieldWrite &w : plan.writes)
         browser->evaluate(reach + QStringLiteral("f.elements[arg.i].value = arg.v; return true;"),

@@ -20,7 +20,6 @@ class FakeSpreadsheet : public Spreadsheet {
 public:
     QMap<QPair<int, int>, CellValue> cells;
     bool running = true;
-    bool searchFails = false;
 
     void put(int row, const QString &id, CellValue score)
     {
@@ -36,7 +35,7 @@ public:
     bool activateSheet(int) override { return running; }
     std::optional<QVector<int>> findInColumn(int column, const QString &text) const override
     {
-        if (!running || searchFails)
+        if (!running)
             return std::nullopt;
         QVector<int> rows;
         for (auto it = cells.begin(); it != cells.end(); ++it)
@@ -50,6 +49,23 @@ public:
             return std::nullopt;
         return cells.value({row, column});
     }
+    std::optional<QVector<QVector<CellValue>>> readColumns(int sheet, const QVector<int> &columns) const override
+    {
+        if (!running || sheet != 1)
+            return std::nullopt;
+        int lastRow = 0;
+        for (auto it = cells.begin(); it != cells.end(); ++it)
+            lastRow = std::max(lastRow, it.key().first);
+        QVector<QVector<CellValue>> result;
+        for (int column : columns) {
+            QVector<CellValue> list;
+            for (int row = 1; row <= lastRow; ++row)
+                list << cells.value({row, column});
+            result << list;
+        }
+        return result;
+    }
+    std::optional<int> otherDocumentCount() const override { return 0; }
     std::optional<bool> hasUnsavedChanges() const override { return false; }
     bool closeActiveWorkbook() override { return running; }
     bool quit() override { return running; }
@@ -228,7 +244,7 @@ private slots:
         book->put(5, "7", CellValue::ofNumber(50));
         book->put(6, "7", CellValue::ofNumber(51));
         book->put(300, "0999", CellValue::ofNumber(61));
-        const auto result = GradeTransfer::plan(form(page), GradebookColumns(book, 1, 2), Settings::defaults());
+        const auto result = GradeTransfer::plan(form(page), GradebookColumns::read(*book, 1, 1, 2), Settings::defaults());
         QVERIFY(std::holds_alternative<TransferPlan>(result));
         const auto &plan = std::get<TransferPlan>(result);
         QCOMPARE(describeWrites(plan), writes);
@@ -259,27 +275,37 @@ private slots:
         auto book = std::make_shared<FakeSpreadsheet>();
         book->put(1, "12", CellValue::ofNumber(40));
         book->running = readable;
-        const auto result = GradeTransfer::plan(form(page), GradebookColumns(book, 1, 2), Settings::defaults());
+        const auto result = GradeTransfer::plan(form(page), GradebookColumns::read(*book, 1, 1, 2), Settings::defaults());
         QVERIFY(std::holds_alternative<TransferRefusal>(result));
         QCOMPARE(int(std::get<TransferRefusal>(result)), refusal);
 
         FormSnapshot unreadable;
         unreadable.status = FormSnapshot::Status::FrameInaccessible;
-        QCOMPARE(std::get<TransferRefusal>(GradeTransfer::plan(unreadable, GradebookColumns(book, 1, 2), Settings::defaults())),
+        QCOMPARE(std::get<TransferRefusal>(GradeTransfer::plan(unreadable, GradebookColumns::read(*book, 1, 1, 2), Settings::defaults())),
                  TransferRefusal::PageUnreadable);
     }
 
-    void failedSearchIsNotFound()
+    void blankPageIdIsNeverSearched()
+    {
+        // Blank text cells (a formula giving "" or spaces) must not lend their row's score.
+        auto book = std::make_shared<FakeSpreadsheet>();
+        book->put(1, "", CellValue::ofNumber(40));
+        book->put(2, "   ", CellValue::ofNumber(41));
+        book->put(3, "13", CellValue::ofNumber(42));
+        const auto result = GradeTransfer::plan(
+            form({{"mStd_id", ""}, {"S", "9"}, {"mStd_id", "  "}, {"S  ", "9"}, {"mStd_id", "13"}, {"S13", "9"}}),
+            GradebookColumns::read(*book, 1, 1, 2), Settings::defaults());
+        const auto &plan = std::get<TransferPlan>(result);
+        QCOMPARE(describeStudents(plan), (QStringList{":NotFound", "  :NotFound", "13:42"}));
+        QCOMPARE(describeWrites(plan), (QStringList{"1:S=", "3:S  =", "5:S13=42"}));
+    }
+
+    void anotherSheetIsNotRead()
     {
         auto book = std::make_shared<FakeSpreadsheet>();
         book->put(1, "12", CellValue::ofNumber(40));
-        book->put(2, "13", CellValue::ofNumber(41));
-        book->searchFails = true;
-        const auto result = GradeTransfer::plan(form({{"mStd_id", "12"}, {"S12", "9"}, {"mStd_id", "13"}, {"S13", "9"}}),
-                                                GradebookColumns(book, 1, 2), Settings::defaults());
-        const auto &plan = std::get<TransferPlan>(result);
-        QCOMPARE(describeStudents(plan), (QStringList{"12:NotFound", "13:NotFound"}));
-        QCOMPARE(describeWrites(plan), (QStringList{"1:S12=", "3:S13="}));
+        QVERIFY(!GradebookColumns::read(*book, 2, 1, 2).readable());
+        QVERIFY(GradebookColumns::read(*book, 1, 1, 2).readable());
     }
 
     void notesAndStatus()
@@ -290,7 +316,7 @@ private slots:
         book->put(3, "3", CellValue::ofNumber(57.4));
         QStringList status;
         const auto result = GradeTransfer::plan(form({{"mStd_id", "1"}, {"S1", ""}, {"mStd_id", "2"}, {"S2", ""}, {"mStd_id", "3"}, {"S3", ""}}),
-                                                GradebookColumns(book, 1, 2), Settings::defaults(),
+                                                GradebookColumns::read(*book, 1, 1, 2), Settings::defaults(),
                                                 [&status](const QString &text) { status << text; });
         const auto &plan = std::get<TransferPlan>(result);
         QCOMPARE(plan.notes, QStringList{QStringLiteral("請注意! 學號 1 的成績剛好在及格邊緣! (58分)")});

@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/Settings.h"
 #include "import/ImportWizard.h"
+#include "import/PreviewDialog.h"
 #include "platform/Browser.h"
 #include "platform/FileDialog.h"
 #include "platform/Shell.h"
@@ -13,7 +14,15 @@
 
 #include <xlsxwriter.h>
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QJsonArray>
+#include <QLabel>
+#include <QMenuBar>
+#include <QTableWidget>
+#include <QJsonDocument>
+#include <QStatusBar>
+#include <QTabWidget>
 #include <QDate>
 #include <QLocale>
 #include <QPushButton>
@@ -80,6 +89,7 @@ class TestTransferEndToEnd : public QObject {
     std::unique_ptr<MessageBoxScript> m_boxes;
     QList<QUrl> m_opened;
     QString m_nextFile;
+    QString m_pressButton = QStringLiteral("Command5"); // 輸入成績, or 預覽
 
     QString report() const { return m_env->env.reportPath; }
     Browser *browser() const { return m_main->WebBrowser1(); }
@@ -103,11 +113,14 @@ class TestTransferEndToEnd : public QObject {
     }
 
     // Walks the wizard from the main window's 匯入成績 and presses 輸入成績.
+    // `afterPress` sees a wizard that is still open after the press, and closes it.
     void transfer(const QString &workbook, const QString &sheet, const QString &idLetter, const QString &scoreLetter,
-                  const std::function<void(ImportWizard &)> &beforePress = {})
+                  const std::function<void(ImportWizard &)> &beforePress = {},
+                  const std::function<void(ImportWizard &)> &afterPress = {})
     {
         m_nextFile = workbook;
         bool pressed = false;
+        bool leftOpen = false; // the wizard stayed open after the press, unasked
         QTimer driver;
         driver.setInterval(20);
         connect(&driver, &QTimer::timeout, this, [&] {
@@ -130,12 +143,19 @@ class TestTransferEndToEnd : public QObject {
             if (beforePress)
                 beforePress(*wizard);
             pressed = true;
-            QTest::mouseClick(press, Qt::LeftButton);
+            QTest::mouseClick(wizard->findChild<QPushButton *>(m_pressButton), Qt::LeftButton);
+            if (QApplication::activeModalWidget() == wizard) {
+                leftOpen = !afterPress;
+                if (afterPress)
+                    afterPress(*wizard);
+                wizard->Command1_Click();
+            }
         });
         driver.start();
         QTest::mouseClick(m_main->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
         driver.stop();
         QVERIFY(pressed);
+        QVERIFY(!leftOpen);
         QVERIFY(!QApplication::activeModalWidget());
     }
 
@@ -166,6 +186,64 @@ class TestTransferEndToEnd : public QObject {
         return path;
     }
 
+    // One sheet per entry, a row per (ID, score): a score is a number, a
+    // text or a boolean as the variant holds it.
+    using Rows = QList<QPair<QString, QVariant>>;
+    QString writeSheets(const QString &name, const QList<QPair<QString, Rows>> &sheets)
+    {
+        const QString path = m_books.filePath(name);
+        lxw_workbook *book = workbook_new(path.toLocal8Bit().constData());
+        for (const auto &sheet : sheets) {
+            lxw_worksheet *ws = workbook_add_worksheet(book, sheet.first.toUtf8().constData());
+            int r = 0;
+            for (const auto &row : sheet.second) {
+                worksheet_write_string(ws, r, 0, row.first.toUtf8().constData(), nullptr);
+                const QVariant &v = row.second;
+                if (v.typeId() == QMetaType::Bool)
+                    worksheet_write_boolean(ws, r, 1, v.toBool(), nullptr);
+                else if (v.typeId() == QMetaType::QString)
+                    worksheet_write_string(ws, r, 1, v.toString().toUtf8().constData(), nullptr);
+                else
+                    worksheet_write_number(ws, r, 1, v.toDouble(), nullptr);
+                ++r;
+            }
+        }
+        workbook_close(book);
+        return path;
+    }
+
+    QString twoTerms(const QString &name, int firstTerm = 81)
+    {
+        return writeSheets(name, {{QStringLiteral("期中"), {{"0123", firstTerm}, {"0456", firstTerm + 1}, {"1789", firstTerm + 2}}},
+                                  {QStringLiteral("期末"), {{"0123", 11}, {"0456", 12}, {"1789", 13}}}});
+    }
+
+    QStringList basicPage() { return values("S0123") + values("S0456") + values("S1789"); }
+
+    void useSpreadsheet(bool calc)
+    {
+        if (calc && !m_offices.whyNot().isEmpty())
+            QSKIP(qPrintable(m_offices.whyNot()));
+        tallyra::Spreadsheet::setFactory(calc ? m_offices.factory() : tallyra::Spreadsheet::Factory(&EmbeddedSpreadsheet::start));
+    }
+
+    // The instance the wizard started, whichever kind it is.
+    std::shared_ptr<tallyra::Spreadsheet> wizardsSpreadsheet(bool calc)
+    {
+        if (calc)
+            return m_offices.started().back();
+        return EmbeddedSpreadsheet::running().back();
+    }
+
+    void bothSpreadsheets()
+    {
+        QTest::addColumn<bool>("calc");
+        QTest::newRow("embedded") << false;
+        QTest::newRow("calc") << true;
+    }
+
+    QAction *undoAction() { return m_main->findChild<QAction *>(QStringLiteral("mnuUndo")); }
+
 private slots:
     void initTestCase()
     {
@@ -190,6 +268,8 @@ private slots:
 
     void cleanup()
     {
+        m_pressButton = QStringLiteral("Command5");
+        tallyra::PreviewDialogs::setHandler({});
         m_main.reset();
         m_boxes.reset();
         for (const auto &instance : EmbeddedSpreadsheet::running())
@@ -449,13 +529,406 @@ private slots:
     {
         QVERIFY(QDir().mkpath(report())); // a folder where the file should go
         QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
-        const QString book = writeBook(QStringLiteral("nowrite.xlsx"), {{"0123", 10}});
+        // Two of the three students found: the column check has nothing to ask.
+        const QString book = writeBook(QStringLiteral("nowrite.xlsx"), {{"0123", 10}, {"0456", 20}});
         transfer(book, QStringLiteral("成績"), "A", "B");
         QCOMPARE(describe(m_boxes->shown()),
                  (QStringList{box("Quillo", QMessageBox::Warning, kPartial),
                               box("Quillo", QMessageBox::Warning, QStringLiteral("無法寫入報告檔 ") + report() + QStringLiteral("!")),
                               box("Quillo", QMessageBox::Information, reminder("暫時儲存成績"))}));
         QVERIFY(m_opened.isEmpty());
+    }
+
+    void chosenSheetIsRead_data() { bothSpreadsheets(); }
+
+    // The teacher clicks another sheet's tab after choosing: the chosen one is still read, and shown again.
+    void chosenSheetIsRead()
+    {
+        QFETCH(bool, calc);
+        useSpreadsheet(calc);
+        tallyra::settings().AutoClose = 0;
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        transfer(twoTerms(QStringLiteral("terms.xlsx")), QStringLiteral("期中"), "A", "B", [&](ImportWizard &) {
+            if (calc)
+                QVERIFY(m_offices.started().back()->activateSheet(2));
+            else
+                EmbeddedSpreadsheet::running().back()->window()->tabs()->setCurrentIndex(1);
+            QCOMPARE(wizardsSpreadsheet(calc)->cell(1, 2)->textForm(), QStringLiteral("11"));
+        });
+        QCOMPARE(basicPage(), (QStringList{"81", "82", "83"}));
+        QCOMPARE(wizardsSpreadsheet(calc)->cell(1, 2)->textForm(), QStringLiteral("81"));
+    }
+
+    void goneSheetIsRefused_data() { bothSpreadsheets(); }
+
+    // Deleted in Calc, or gone from a file saved again: nothing is written, step 2 again.
+    void goneSheetIsRefused()
+    {
+        QFETCH(bool, calc);
+        useSpreadsheet(calc);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = twoTerms(QStringLiteral("gone.xlsx"));
+        QStringList sheetsOffered;
+        transfer(book, QStringLiteral("期中"), "A", "B", [&](ImportWizard &) {
+            if (calc) {
+                QVERIFY(m_offices.started().back()->removeSheet(1));
+            } else {
+                writeSheets(QStringLiteral("gone.xlsx"), {{QStringLiteral("期末"), {{"0123", 11}}}});
+                QFile(book).setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+            }
+        }, [&](ImportWizard &wizard) {
+            auto *sheets = wizard.findChild<QComboBox *>(QStringLiteral("Combo1"));
+            for (int i = 0; i < sheets->count(); ++i)
+                sheetsOffered << sheets->itemText(i);
+            QVERIFY(!wizard.findChild<QComboBox *>(QStringLiteral("Combo2"))->isVisible());
+            QVERIFY(!wizard.findChild<QPushButton *>(QStringLiteral("Command5"))->isVisible());
+        });
+        QCOMPARE(describe(m_boxes->shown()),
+                 QStringList{box("輸入成績", QMessageBox::Warning,
+                                 QStringLiteral("成績冊中已經找不到所選的工作表「期中」(可能已被刪除、改名或移動)，"
+                                                "沒有輸入任何成績，請重新選擇工作表!"))});
+        QCOMPARE(sheetsOffered, (QStringList{ImportWizard::sheetPrompt(), QStringLiteral("期末")}));
+        QCOMPARE(basicPage(), (QStringList{"77", "", "59.5"}));
+        QVERIFY(!QFile::exists(report()));
+    }
+
+    void editInCalcIsSeen()
+    {
+        useSpreadsheet(true);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        transfer(twoTerms(QStringLiteral("edit.xlsx")), QStringLiteral("期中"), "A", "B", [&](ImportWizard &) {
+            QVERIFY(m_offices.started().back()->enterText(2, 2, QStringLiteral("95")));
+        });
+        QCOMPARE(basicPage(), (QStringList{"81", "95", "83"}));
+    }
+
+    // Saved again from another program after it was opened: the new scores are written and shown.
+    void replacedFileIsReadAgain()
+    {
+        useSpreadsheet(false);
+        tallyra::settings().AutoClose = 0;
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = twoTerms(QStringLiteral("replaced.xlsx"));
+        transfer(book, QStringLiteral("期中"), "A", "B", [&](ImportWizard &) {
+            twoTerms(QStringLiteral("replaced.xlsx"), 91);
+            QFile(book).setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+        });
+        QCOMPARE(basicPage(), (QStringList{"91", "92", "93"}));
+        auto *table = EmbeddedSpreadsheet::running().back()->window()->tabs()->widget(0)->findChild<QAbstractItemView *>();
+        if (!table)
+            table = qobject_cast<QAbstractItemView *>(EmbeddedSpreadsheet::running().back()->window()->tabs()->widget(0));
+        QVERIFY(table);
+        QCOMPARE(table->model()->index(0, 1).data().toString(), QStringLiteral("91"));
+    }
+
+    void booleanIsNotAScore_data()
+    {
+        QTest::addColumn<bool>("calc");
+        QTest::addColumn<QString>("file");
+        for (const char *file : {"values.xls", "values.xlsx"}) {
+            QTest::addRow("embedded %s", file) << false << QString::fromLatin1(file);
+            QTest::addRow("calc %s", file) << true << QString::fromLatin1(file);
+        }
+    }
+
+    void booleanIsNotAScore()
+    {
+        QFETCH(bool, calc);
+        QFETCH(QString, file);
+        useSpreadsheet(calc);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/values-frameset.html")))));
+        transfer(QStringLiteral(TALLYRA_TEST_FIXTURES "/workbooks/") + file, QStringLiteral("成績 一"), "A", "B");
+        QCOMPARE(values("S0456") + values("S1004") + values("S1006"), (QStringList{"100", "", "59"}));
+        QVERIFY(readFile(report()).contains(QStringLiteral("請注意！成績冊中學號 1004 的分數欄內不是數值資料!\r\n").toUtf8()));
+    }
+
+    void emptyPageIdIsNotFound()
+    {
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/empty-id-frameset.html")))));
+        const QString book = writeSheets(QStringLiteral("blank.xlsx"), {{QStringLiteral("成績"), {{"  ", 40}, {"0123", 70}}}});
+        transfer(book, QStringLiteral("成績"), "A", "B");
+        QCOMPARE(values("S") + values("S0123"), (QStringList{"", "70"}));
+        QVERIFY(readFile(report()).contains(QStringLiteral("請注意！Quillo在成績冊中找不到學號  !\r\n").toUtf8()));
+    }
+
+    // A document the teacher opened in Tallyra's Calc keeps it running, untouched.
+    void autoCloseLeavesOtherDocuments()
+    {
+        useSpreadsheet(true);
+        tallyra::settings().AutoClose = 1;
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString other = writeSheets(QStringLiteral("other.xlsx"), {{QStringLiteral("筆記"), {{"x", 1}}}});
+        transfer(twoTerms(QStringLiteral("main.xlsx")), QStringLiteral("期中"), "A", "B", [&](ImportWizard &) {
+            const auto office = m_offices.started().back();
+            QVERIFY(office->open(other, false));
+            QVERIFY(office->enterText(1, 2, QStringLiteral("老師的筆記")));
+            QVERIFY(office->activateWorkbook(1));
+        });
+        QCOMPARE(basicPage(), (QStringList{"81", "82", "83"}));
+        QCOMPARE(describe(m_boxes->shown()).first(), box("Quillo", QMessageBox::Information, kSuccess));
+        const auto office = m_offices.started().back();
+        QVERIFY(tallyra::OfficeProcess::isAlive(office->processId()));
+        QCOMPARE(office->sheetName(1), QStringLiteral("筆記")); // the gradebook was closed, the other is left
+        QCOMPARE(office->hasUnsavedChanges(), true);
+        QCOMPARE(office->cell(1, 2)->textForm(), QStringLiteral("老師的筆記"));
+    }
+
+    void lateWrite_data()
+    {
+        QTest::addColumn<QString>("pageScript");
+        QTest::addColumn<QList<QMessageBox::StandardButton>>("answers");
+        QTest::addColumn<QStringList>("page");
+        QTest::addColumn<QStringList>("boxes");
+        const QString busy = QStringLiteral("const t = Date.now(); while (Date.now() - t < %1) {}");
+        const QString written = box("Quillo", QMessageBox::Information, kSuccess);
+        const QString waitOn = box("輸入成績", QMessageBox::Warning,
+                                   QStringLiteral("成績輸入網頁還沒有回應，無法確定成績是否已經寫入。要繼續等待嗎?"));
+        QTest::newRow("lands late") << busy.arg(1500) << QList<QMessageBox::StandardButton>{}
+                                    << QStringList{"81", "82", "83"} << QStringList{written, box("Quillo", QMessageBox::Information, reminder("暫時儲存成績"))};
+        // However often the question comes, 繼續等待 keeps waiting.
+        QTest::newRow("lands after waiting on") << busy.arg(3500) << QList<QMessageBox::StandardButton>(8, QMessageBox::Retry)
+                                                << QStringList{"81", "82", "83"}
+                                                << QStringList{waitOn, written, box("Quillo", QMessageBox::Information, reminder("暫時儲存成績"))};
+        // The form is replaced before the held-back write runs: it can never land.
+        QTest::newRow("never lands") << busy.arg(1500) + QStringLiteral(
+                                            "const f = document.forms.wlist; f.parentNode.replaceChild(f.cloneNode(true), f);")
+                                     << QList<QMessageBox::StandardButton>{} << QStringList{"77", "", "59.5"}
+                                     << QStringList{box("錯誤", QMessageBox::Critical,
+                                                        QStringLiteral("Quillo無法把成績寫入網頁，網頁可能已經變更，請重新開啟成績輸入畫面後再試一次!"))};
+        QTest::newRow("teacher stops waiting") << busy.arg(4000) << QList<QMessageBox::StandardButton>{QMessageBox::Abort}
+                                               << QStringList{} // left as it is: it may yet land
+                                               << QStringList{waitOn, box("輸入成績", QMessageBox::Warning,
+                                                                          QStringLiteral("已停止等待成績輸入網頁。無法確定成績是否已經寫入網頁，請檢查網頁上的每一筆成績，"
+                                                                                         "或重新開啟成績輸入畫面後再輸入一次!"))};
+    }
+
+    // The page holds the write back past the time limit (a busy page script).
+    void lateWrite()
+    {
+        QFETCH(QString, pageScript);
+        QFETCH(QList<QMessageBox::StandardButton>, answers);
+        QFETCH(QStringList, page);
+        QFETCH(QStringList, boxes);
+        tallyra::settings().AutoMark = 0;
+        for (auto answer : answers)
+            m_boxes->answerNext(answer);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        browser()->beforeWrite = [&] {
+            browser()->setScriptTimeoutMs(300);
+            // Sent without waiting, so that the page runs it just before the write.
+            browser()->page()->runJavaScript(QStringLiteral("(function () { const document = window.frames['FCONTENT'].document; %1 })()")
+                                                 .arg(pageScript));
+        };
+        QStringList status;
+        transfer(twoTerms(QStringLiteral("late.xlsx")), QStringLiteral("期中"), "A", "B", [&](ImportWizard &wizard) {
+            wizard.setLateWriteAskMs(1200);
+            connect(wizard.findChild<QStatusBar *>(QStringLiteral("StatusBar1")), &QStatusBar::messageChanged, this,
+                    [&](const QString &text) { status << text; });
+        });
+        QVERIFY(status.contains(QStringLiteral("等待成績輸入網頁回應…")));
+        browser()->beforeWrite = {};
+        browser()->setScriptTimeoutMs(Browser::kScriptTimeoutMs);
+        QStringList shown = describe(m_boxes->shown());
+        shown.removeDuplicates(); // the question to wait on may come more than once
+        QCOMPARE(shown.join(QLatin1Char('\n')), boxes.join(QLatin1Char('\n')));
+        if (!page.isEmpty())
+            QTRY_COMPARE_WITH_TIMEOUT(basicPage(), page, 10000);
+    }
+
+    void hostilePages_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<bool>("realValue");
+        QTest::newRow("odd IDs") << "hostile-ids" << false;
+        QTest::newRow("page scripts replace built-ins") << "hostile-scripts" << true;
+        QTest::newRow("two forms named wlist") << "two-wlist" << false;
+        QTest::newRow("254 students, ten inputs each") << "big" << false;
+    }
+
+    // Every ID is read and every score written exactly, whatever the page holds.
+    void hostilePages()
+    {
+        QFETCH(QString, page);
+        QFETCH(bool, realValue);
+        tallyra::settings().AutoMark = 0;
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/%1-frameset.html").arg(page)))));
+        // The IDs as the page holds them, and a score for each but the last.
+        const QString reader = realValue ? QStringLiteral("window.frames['FCONTENT'].realValue(e)") : QStringLiteral("e.value");
+        const auto pageValues = [&](const QString &name) {
+            return runInPage(browser(), QStringLiteral("(function () { const f = window.frames['FCONTENT'].document.forms[0];"
+                                                       " const out = []; for (const e of f.elements) if (e.name === %1) out.push(String(%2));"
+                                                       " return out; })()").arg(name, reader))
+                .toStringList();
+        };
+        const QStringList ids = pageValues(QStringLiteral("'mStd_id'"));
+        QVERIFY(ids.size() >= 2);
+        Rows rows;
+        QStringList expected;
+        for (int k = 0; k < ids.size(); ++k) {
+            const bool last = page == QLatin1String("hostile-ids") && k == ids.size() - 1;
+            if (!last)
+                rows << qMakePair(ids[k], QVariant(double(k % 101)));
+            expected << (last ? QString() : QString::number(k % 101));
+        }
+        transfer(writeSheets(page + QStringLiteral(".xlsx"), {{QStringLiteral("成績"), rows}}), QStringLiteral("成績"), "A", "B");
+        QStringList written;
+        for (const QString &id : ids) {
+            const QString name = QString::fromUtf8(QJsonDocument(QJsonArray{QStringLiteral("S") + id}).toJson(QJsonDocument::Compact));
+            written << pageValues(name.mid(1, name.size() - 2)).value(0);
+        }
+        QCOMPARE(written, expected);
+        if (page == QLatin1String("hostile-ids")) {
+            QCOMPARE(ids.last(), QStringLiteral("missing\"</script>"));
+            QVERIFY(ids.contains(QStringLiteral("line\nbreak")));
+            QVERIFY(readFile(report()).contains(QStringLiteral("找不到學號 missing\"</script> !").toUtf8()));
+        }
+        if (page == QLatin1String("two-wlist")) {
+            const QStringList second = runInPage(browser(), QStringLiteral(
+                "Array.from(window.frames['FCONTENT'].document.forms[1].elements).map(e => e.value)")).toStringList();
+            QCOMPARE(second, (QStringList{"0123", "second", "0456", "second"}));
+        }
+    }
+
+    // The ID list tells, letter by letter, how many of the page's students each column holds.
+    void columnHints()
+    {
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = writeSheets(QStringLiteral("hints.xlsx"),
+                                         {{QStringLiteral("成績"), {{"0123", 1}, {"0456", 2}, {"9999", 3}}}});
+        QStringList hints;
+        QString greyed;
+        transfer(book, QStringLiteral("成績"), "A", "B", [&](ImportWizard &wizard) {
+            auto *ids = wizard.findChild<QComboBox *>(QStringLiteral("Combo2"));
+            hints << ids->itemData(1, Qt::ToolTipRole).toString() << ids->itemData(2, Qt::ToolTipRole).toString();
+            greyed = ids->itemData(2, Qt::ForegroundRole).value<QColor>().name();
+            QCOMPARE(ids->itemText(1), QStringLiteral("A")); // the letters stay as they are
+            QCOMPARE(ids->currentIndex(), 1);                // and only the teacher chooses
+            emit ids->highlighted(1);
+            QCOMPARE(wizard.findChild<QStatusBar *>(QStringLiteral("StatusBar1"))->currentMessage(),
+                     QStringLiteral("A 欄：3 位學生中找到 2 位"));
+        });
+        QCOMPARE(hints, (QStringList{"A 欄：3 位學生中找到 2 位", "B 欄：沒有本頁學生的學號"}));
+        QCOMPARE(greyed, QColor(Qt::gray).name());
+    }
+
+    void columnCheck_data()
+    {
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::newRow("No: nothing written") << QMessageBox::No;
+        QTest::newRow("Yes: the transfer runs") << QMessageBox::Yes;
+    }
+
+    // Too few IDs found: the teacher is asked before anything is written.
+    void columnCheck()
+    {
+        QFETCH(QMessageBox::StandardButton, answer);
+        m_boxes->answerNext(answer);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = writeSheets(QStringLiteral("check.xlsx"), {{QStringLiteral("成績"), {{"0123", 91}, {"5555", 3}}}});
+        bool stillOpen = false;
+        transfer(book, QStringLiteral("成績"), "A", "B", {}, [&](ImportWizard &wizard) {
+            stillOpen = wizard.findChild<QPushButton *>(QStringLiteral("Command5"))->isVisible();
+        });
+        const QString question = QStringLiteral("學號欄位 A 只找到 1 / 3 位學生，可能選錯了工作表或欄位。仍要輸入嗎?");
+        QCOMPARE(describe(m_boxes->shown()).first(), box("輸入成績", QMessageBox::Warning, question));
+        QCOMPARE(m_boxes->shown().first().buttons, QMessageBox::Yes | QMessageBox::No);
+        if (answer == QMessageBox::No) {
+            QVERIFY(stillOpen);
+            QCOMPARE(m_boxes->shown().size(), 1);
+            QCOMPARE(basicPage(), (QStringList{"77", "", "59.5"}));
+            QVERIFY(!QFile::exists(report()));
+        } else {
+            QCOMPARE(basicPage(), (QStringList{"91", "", ""}));
+            QVERIFY(readFile(report()).contains("0456 !"));
+        }
+    }
+
+    void preview_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("確定輸入 writes what was shown") << true;
+        QTest::newRow("取消 writes nothing") << false;
+    }
+
+    void preview()
+    {
+        QFETCH(bool, confirm);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = writeSheets(QStringLiteral("preview.xlsx"),
+                                         {{QStringLiteral("成績"), {{"0123", 77}, {"0456", 58.5}, {"1789", QStringLiteral("缺考")}}}});
+        QStringList rows;
+        QString check;
+        tallyra::PreviewDialogs::setHandler([&](tallyra::PreviewDialog &dialog) {
+            QTableWidget *table = dialog.table();
+            for (int r = 0; r < table->rowCount(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < table->columnCount(); ++c)
+                    cells << table->item(r, c)->text();
+                rows << cells.join(QLatin1Char('|'));
+            }
+            if (auto *label = dialog.findChild<QLabel *>(QStringLiteral("lblCheck")))
+                check = label->text();
+            return confirm ? QDialog::Accepted : QDialog::Rejected;
+        });
+        m_pressButton = QStringLiteral("cmdPreview");
+        transfer(book, QStringLiteral("成績"), "A", "B", {}, [](ImportWizard &wizard) {
+            QVERIFY(wizard.findChild<QPushButton *>(QStringLiteral("cmdPreview"))->isVisible());
+        });
+        QCOMPARE(rows, (QStringList{"|0123|77|77|77|",
+                                    "●|0456|58.5|59||請注意! 學號 0456 的成績剛好在及格邊緣! (59分)",
+                                    "●|1789|缺考||59.5|請注意！成績冊中學號 1789 的分數欄內不是數值資料!"}));
+        QVERIFY(check.isEmpty());
+        if (confirm) {
+            QCOMPARE(basicPage(), (QStringList{"77", "59", ""}));
+            QVERIFY(readFile(report()).contains("1789"));
+        } else {
+            QCOMPARE(basicPage(), (QStringList{"77", "", "59.5"}));
+            QVERIFY(!QFile::exists(report()));
+            QVERIFY(m_boxes->shown().isEmpty());
+        }
+    }
+
+    // Values and colours come back; a field typed over since is left and named.
+    void undoRestoresTheLastTransfer()
+    {
+        tallyra::settings().AutoMark = 1;
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        runInPage(browser(), QStringLiteral("window.frames['FCONTENT'].document.forms.wlist.S1789.style.backgroundColor = 'rgb(1, 2, 3)'"));
+        QVERIFY(!undoAction()->isEnabled());
+        transfer(twoTerms(QStringLiteral("undo.xlsx")), QStringLiteral("期中"), "A", "B");
+        QCOMPARE(basicPage(), (QStringList{"81", "82", "83"}));
+        QVERIFY(!background("S0123").isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(undoAction()->isEnabled(), 5000);
+        runInPage(browser(), QStringLiteral("window.frames['FCONTENT'].document.forms.wlist.S0456.value = '70'"));
+
+        m_boxes->clear();
+        m_boxes->answerNext(QMessageBox::Yes);
+        undoAction()->trigger();
+        QCOMPARE(describe(m_boxes->shown()),
+                 QStringList{box("復原上次輸入成績", QMessageBox::Question,
+                                 QStringLiteral("要把上次輸入成績寫入的欄位復原為輸入前的分數和顏色嗎?\r\n\r\n"
+                                                "以下學號的成績在輸入後已經修改過，將保留不動：0456"))});
+        QCOMPARE(basicPage(), (QStringList{"77", "70", "59.5"}));
+        QCOMPARE(background("S0123"), QString());
+        QCOMPARE(background("S1789"), QStringLiteral("rgb(1, 2, 3)"));
+        QVERIFY(!background("S0456").isEmpty()); // left as the teacher has it
+        QTRY_VERIFY(!undoAction()->isEnabled()); // one level only
+    }
+
+    // After the page's own save the transfer's page is gone: nothing to take back.
+    void undoAfterThePagesSave()
+    {
+        QVERIFY(openDemoClass(browser(), m_site, QStringLiteral("301")));
+        transfer(kDemoBooks + QStringLiteral(".xlsx"), QStringLiteral("三年一班國文"), "B", "E");
+        QTRY_VERIFY_WITH_TIMEOUT(undoAction()->isEnabled(), 5000);
+        saveWithThePagesButton(QStringLiteral("暫時儲存成績"));
+        QTRY_VERIFY_WITH_TIMEOUT(!undoAction()->isEnabled(), 5000);
+
+        m_boxes->clear();
+        m_main->mnuUndo_Click(); // as if the click came just before the page changed
+        QCOMPARE(describe(m_boxes->shown()),
+                 QStringList{box("復原上次輸入成績", QMessageBox::Warning,
+                                 QStringLiteral("上次輸入成績的網頁已經不在了(可能已經儲存或重新載入)，無法復原。"))});
     }
 };
 

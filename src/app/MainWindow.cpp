@@ -7,6 +7,7 @@
 #include "dialogs/AboutDialog.h"
 #include "dialogs/OptionsDialog.h"
 #include "import/ImportWizard.h"
+#include "page/GradeForm.h"
 #include "page/GradePage.h"
 #include "platform/Browser.h"
 #include "platform/Fonts.h"
@@ -17,7 +18,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 
 namespace tallyra {
 
@@ -112,6 +115,16 @@ void MainWindow::buildMenus()
     options->setObjectName(QStringLiteral("Mopt"));
     connect(options, &QAction::triggered, this, &MainWindow::Mopt_Click);
 
+    // Beside 選項, which stays a command of its own: a disabled item until a
+    // transfer has something to take back.
+    m_undo = menuBar()->addAction(QStringLiteral("復原上次輸入成績"));
+    m_undo->setObjectName(QStringLiteral("mnuUndo"));
+    m_undo->setEnabled(false);
+    connect(m_undo, &QAction::triggered, this, &MainWindow::mnuUndo_Click);
+    m_undoCheck = new QTimer(this);
+    m_undoCheck->setInterval(1000);
+    connect(m_undoCheck, &QTimer::timeout, this, &MainWindow::updateUndo);
+
     QMenu *file = menuBar()->addMenu(QStringLiteral("關於"));
     file->setObjectName(QStringLiteral("mnuFile"));
     QAction *about = file->addAction(QStringLiteral("關於本程式"));
@@ -200,6 +213,61 @@ void MainWindow::Command1_Click()
     ImportWizard wizard(m_browser, this);
     wizard.setWindowModality(Qt::WindowModal);
     wizard.exec();
+    if (!wizard.lastTransfer().isEmpty()) {
+        m_lastTransfer = wizard.lastTransfer(); // one level: the newest transfer
+        updateUndo();
+    }
+}
+
+void MainWindow::updateUndo()
+{
+    if (m_lastTransfer.isEmpty()) {
+        m_undo->setEnabled(false);
+        m_undoCheck->stop();
+        return;
+    }
+    if (!m_undoCheck->isActive())
+        m_undoCheck->start();
+    // Asked without waiting, so that the check never holds up the teacher.
+    const QPointer<MainWindow> self(this);
+    const QString expected = m_lastTransfer.formId();
+    m_browser->formIdLater(GradePageNames::contentFrame, GradePageNames::scoreForm, [self, expected](const QString &id) {
+        if (self && self->m_lastTransfer.formId() == expected)
+            self->m_undo->setEnabled(!id.isEmpty() && id == expected);
+    });
+}
+
+void MainWindow::mnuUndo_Click()
+{
+    const QString title = QStringLiteral("復原上次輸入成績");
+    if (m_lastTransfer.isEmpty())
+        return;
+    const FormSnapshot now = m_browser->snapshotForm(GradePageNames::contentFrame, GradePageNames::scoreForm);
+    const auto restore = m_lastTransfer.restore(now);
+    if (!restore) {
+        MessageBox::warning(this, QStringLiteral("上次輸入成績的網頁已經不在了(可能已經儲存或重新載入)，無法復原。"), title);
+        m_lastTransfer = {};
+        updateUndo();
+        return;
+    }
+    const QString handEdited = restore->changedByHand.join(QStringLiteral("、"));
+    if (restore->writes.isEmpty()) {
+        MessageBox::information(this, QStringLiteral("上次輸入的成績都已經修改過，沒有可以復原的欄位：") + handEdited, title);
+        return;
+    }
+    QString question = QStringLiteral("要把上次輸入成績寫入的欄位復原為輸入前的分數和顏色嗎?");
+    if (!handEdited.isEmpty())
+        question += QStringLiteral("\r\n\r\n以下學號的成績在輸入後已經修改過，將保留不動：") + handEdited;
+    if (!MessageBox::askYesNo(this, question, title))
+        return;
+    const WriteReport written =
+        m_browser->writeForm(GradePageNames::contentFrame, GradePageNames::scoreForm, now, restore->writes);
+    if (!written.ok()) {
+        MessageBox::warning(this, QStringLiteral("成績輸入網頁已經變更，無法確定是否已經復原，請檢查網頁上的成績!"), title);
+        return;
+    }
+    m_lastTransfer = {};
+    updateUndo();
 }
 
 void MainWindow::Command2_Click()

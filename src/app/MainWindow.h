@@ -1,8 +1,11 @@
 #pragma once
 
+#include "import/TransferUndo.h"
+
 #include <QMainWindow>
 
 class QAction;
+class QTimer;
 class QMenu;
 class QPushButton;
 
@@ -41,6 +44,7 @@ public slots:
     void mnuAbout_Click();
     void Mweb_Click();
     void mnuExit_Click();
+    void mnuUndo_Click();
     void WebBrowser1_WindowClosing();
     void WebBrowser1_NavigateError(const QString &url);
 
@@ -49,6 +53,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Keeps 復原上次輸入成績 enabled exactly while the page of the last
+    // transfer is still shown.
+    void updateUndo();
+
     void Form_Load();
     void Form_Resize();
     void Form_QueryUnload();
@@ -60,6 +68,9 @@ private:
     QWidget *m_client = nullptr;
     Browser *m_browser = nullptr;
     QString m_portalUrl;
+    TransferUndo m_lastTransfer;
+    QAction *m_undo = nullptr;
+    QTimer *m_undoCheck = nullptr;
 };
 
 } // namespace tallyra

@@ -2,26 +2,25 @@
 
 namespace tallyra {
 
-GradebookColumns::GradebookColumns(std::shared_ptr<Spreadsheet> app, int idColumn, int scoreColumn)
-    : m_app(std::move(app)), m_idColumn(idColumn), m_scoreColumn(scoreColumn)
+GradebookColumns::GradebookColumns(const QVector<CellValue> &ids, QVector<CellValue> scores)
+    : m_readable(true), m_scores(std::move(scores))
 {
+    for (int r = 0; r < ids.size(); ++r)
+        m_search.add(r + 1, ids[r]);
 }
 
-std::optional<QVector<int>> GradebookColumns::rowsOf(const QString &id) const
+GradebookColumns GradebookColumns::read(const Spreadsheet &app, int sheet, int idColumn, int scoreColumn)
 {
-    if (!m_app)
-        return std::nullopt;
-    return m_app->findInColumn(m_idColumn, id);
+    const auto columns = app.readColumns(sheet, {idColumn, scoreColumn});
+    if (!columns || columns->size() != 2)
+        return {};
+    return GradebookColumns(columns->at(0), columns->at(1));
 }
 
-std::optional<CellValue> GradebookColumns::score(int row) const
+CellValue GradebookColumns::score(int row) const
 {
-    if (!m_app)
-        return std::nullopt;
-    return m_app->cell(row, m_scoreColumn);
+    return row >= 1 && row <= m_scores.size() ? m_scores[row - 1] : CellValue();
 }
-
-bool GradebookColumns::readable() const { return m_app && m_app->sheetCount().has_value() && m_app->cell(1, 1); }
 
 int GradebookColumns::columnNumber(const QString &letter)
 {
@@ -107,22 +106,15 @@ std::variant<TransferPlan, TransferRefusal> plan(const FormSnapshot &snapshot, c
             continue;
         }
 
-        const auto rows = gradebook.rowsOf(student.id);
-        if (!rows && !gradebook.readable())
-            return TransferRefusal::GradebookUnreadable;
-        if (!rows || rows->isEmpty()) {
+        // A blank ID names nobody: searching it would match a blank cell.
+        const QVector<int> rows = student.id.trimmed().isEmpty() ? QVector<int>() : gradebook.rowsOf(student.id);
+        if (rows.isEmpty())
             student.outcome = {AnomalyKind::NotFound, 0};
-        } else if (rows->size() > 1) {
+        else if (rows.size() > 1)
             student.outcome = {AnomalyKind::Duplicate, 0};
-        } else {
-            const auto cell = gradebook.score(rows->first());
-            if (!cell) {
-                if (!gradebook.readable())
-                    return TransferRefusal::GradebookUnreadable;
-                student.outcome = {AnomalyKind::Empty, 0};
-            } else {
-                student.outcome = ScoreRules::classify(*cell);
-            }
+        else {
+            student.cell = gradebook.score(rows.first());
+            student.outcome = ScoreRules::classify(student.cell);
         }
 
         const FormElement &field = snapshot.elements[student.fieldIndex];

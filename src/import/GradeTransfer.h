@@ -11,24 +11,29 @@
 
 namespace tallyra {
 
-// The gradebook as the transfer reads it: the ID column and the score
-// column of the active sheet.
+// The gradebook as one transfer reads it: the chosen sheet's ID column and
+// score column, read together once at its start. Everything the transfer
+// decides comes from this one reading, whatever happens in the spreadsheet
+// afterwards.
 class GradebookColumns {
 public:
-    GradebookColumns(std::shared_ptr<Spreadsheet> app, int idColumn, int scoreColumn);
+    GradebookColumns() = default; // nothing could be read
+    GradebookColumns(const QVector<CellValue> &ids, QVector<CellValue> scores);
 
-    // Every row holding the ID as a whole cell; nothing when the search failed.
-    std::optional<QVector<int>> rowsOf(const QString &id) const;
-    std::optional<CellValue> score(int row) const;
-    // Whether the workbook can be read at all (still open, application running).
-    bool readable() const;
+    // Sheet `sheet` (by position, from 1), whichever sheet is active.
+    static GradebookColumns read(const Spreadsheet &app, int sheet, int idColumn, int scoreColumn);
+
+    bool readable() const { return m_readable; }
+    // Every row holding the ID as a whole cell.
+    QVector<int> rowsOf(const QString &id) const { return m_search.find(id); }
+    CellValue score(int row) const;
 
     static int columnNumber(const QString &letter); // "A" -> 1
 
 private:
-    std::shared_ptr<Spreadsheet> m_app;
-    int m_idColumn;
-    int m_scoreColumn;
+    bool m_readable = false;
+    ColumnSearch m_search;
+    QVector<CellValue> m_scores;
 };
 
 // One student of the page and what the transfer decided for them.
@@ -37,6 +42,7 @@ struct StudentResult {
     int fieldIndex = -1; // the score field, -1 when the page has none
     ScoreRules::Outcome outcome;
     bool borderline = false;
+    CellValue cell; // the score cell read, when the ID was found in one row
 };
 
 // Everything one transfer decided, before anything is written anywhere.

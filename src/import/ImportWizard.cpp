@@ -3,7 +3,11 @@
 #include "app/AppEnvironment.h"
 #include "app/Settings.h"
 #include "import/GradeTransfer.h"
+#include "import/PreviewDialog.h"
+#include "import/TransferCheck.h"
+#include "import/TransferPreview.h"
 #include "import/TransferReport.h"
+#include "page/GradeForm.h"
 #include "page/GradePage.h"
 #include "platform/Browser.h"
 #include "platform/Shell.h"
@@ -13,6 +17,7 @@
 #include "platform/Twips.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -74,7 +79,9 @@ ImportWizard::ImportWizard(Browser *browser, QWidget *parent)
     m_command5 = place(new QPushButton(QStringLiteral("輸入成績"), this), QStringLiteral("Command5"), 3360, 1920, 1455, 375);
     paintButton(m_command5, QColor(0, 192, 0));
     m_command5->hide();
-    for (QPushButton *button : {m_command1, m_command3, m_command5})
+    m_preview = place(new QPushButton(QStringLiteral("預覽"), this), QStringLiteral("cmdPreview"), 1920, 1920, 1215, 375);
+    m_preview->hide();
+    for (QPushButton *button : {m_command1, m_command3, m_command5, m_preview})
         button->setAutoDefault(false);
 
     m_status = new QStatusBar(this);
@@ -89,7 +96,8 @@ ImportWizard::ImportWizard(Browser *browser, QWidget *parent)
     setTabOrder(m_command1, m_command3);
     setTabOrder(m_command3, m_combo2);
     setTabOrder(m_combo2, m_combo3);
-    setTabOrder(m_combo3, m_command5);
+    setTabOrder(m_combo3, m_preview);
+    setTabOrder(m_preview, m_command5);
 
     wireList(m_combo1, &ImportWizard::Combo1_Click);
     wireList(m_combo2, &ImportWizard::Combo2_Click);
@@ -97,6 +105,12 @@ ImportWizard::ImportWizard(Browser *browser, QWidget *parent)
     connect(m_command1, &QPushButton::clicked, this, &ImportWizard::Command1_Click);
     connect(m_command3, &QPushButton::clicked, this, &ImportWizard::Command3_Click);
     connect(m_command5, &QPushButton::clicked, this, &ImportWizard::Command5_Click);
+    connect(m_preview, &QPushButton::clicked, this, &ImportWizard::cmdPreview_Click);
+    connect(m_combo2, &QComboBox::highlighted, this, [this](int index) {
+        const QString hint = m_combo2->itemData(index, Qt::ToolTipRole).toString();
+        if (!hint.isEmpty())
+            m_status->showMessage(hint);
+    });
 
     Form_Load();
 }
@@ -169,7 +183,11 @@ void ImportWizard::ShowStep(int step)
     updateCommand5();
 }
 
-void ImportWizard::updateCommand5() { m_command5->setVisible(m_columnsChosen && m_sheetCurrent); }
+void ImportWizard::updateCommand5()
+{
+    m_command5->setVisible(m_columnsChosen && m_sheetCurrent);
+    m_preview->setVisible(m_command5->isVisibleTo(this));
+}
 
 void ImportWizard::Combo1_Click()
 {
@@ -186,7 +204,9 @@ void ImportWizard::Combo1_Click()
         return;
     }
     m_sheetIndex = static_cast<quint8>(position);
+    m_sheetName = m_combo1->itemText(index);
     m_sheetCurrent = true;
+    showColumnHints();
     ShowStep(3);
 }
 
@@ -237,16 +257,8 @@ void ImportWizard::Command3_Click()
         return;
     settings().LastFolder = WorkbookSession::folderOf(fileName);
 
-    const QStringList names = m_session.open(fileName, settings().ReadOnly == 1);
-
-    {
-        const QSignalBlocker quiet(m_combo1); // refilling is not a choice
-        m_combo1->clear();
-        m_combo1->addItem(sheetPrompt());
-        for (int i = 0; i < names.size(); ++i)
-            m_combo1->addItem(names[i], i + 1);
-        m_combo1->setCurrentIndex(-1);
-    }
+    m_session.open(fileName, settings().ReadOnly == 1);
+    refillSheets();
     // A new workbook: its sheet must be chosen before anything is read.
     m_sheetCurrent = false;
     ShowStep(2);
@@ -258,6 +270,45 @@ void ImportWizard::Command3_Click()
     activateWindow();
 }
 
+void ImportWizard::showColumnHints()
+{
+    // Read once per sheet chosen: the page's IDs and the sheet's 26 columns.
+    QVector<int> found(26, 0);
+    int students = 0;
+    bool known = false;
+    const auto &app = m_session.ExcelApp();
+    if (m_browser && app) {
+        const FormSnapshot page = m_browser->snapshotForm(GradePageNames::contentFrame, GradePageNames::scoreForm);
+        const auto form = page.ok() ? GradeForm::collect(page.elements) : std::nullopt;
+        QVector<int> letters;
+        for (int c = 1; c <= 26; ++c)
+            letters << c;
+        const auto columns = form ? app->readColumns(m_sheetIndex, letters) : std::nullopt;
+        if (columns) {
+            students = static_cast<int>(form->studentIds().size());
+            found = TransferCheck::studentsPerColumn(form->studentIds(), *columns);
+            known = true;
+        }
+    }
+    for (int c = 1; c <= 26 && c < m_combo2->count(); ++c) {
+        const QString letter = m_combo2->itemText(c);
+        m_combo2->setItemData(c, known ? TransferCheck::hint(letter, found[c - 1], students) : QVariant(), Qt::ToolTipRole);
+        // Columns without any ID of the page are greyed, not hidden: the letters stay as they are.
+        m_combo2->setItemData(c, known && found[c - 1] == 0 ? QVariant(QColor(Qt::gray)) : QVariant(), Qt::ForegroundRole);
+    }
+}
+
+void ImportWizard::refillSheets()
+{
+    const QStringList names = m_session.sheetNames();
+    const QSignalBlocker quiet(m_combo1); // refilling is not a choice
+    m_combo1->clear();
+    m_combo1->addItem(sheetPrompt());
+    for (int i = 0; i < names.size(); ++i)
+        m_combo1->addItem(names[i], i + 1);
+    m_combo1->setCurrentIndex(-1);
+}
+
 void ImportWizard::refuse()
 {
     MessageBox::critical(this,
@@ -265,22 +316,106 @@ void ImportWizard::refuse()
     Command1_Click();
 }
 
-void ImportWizard::Command5_Click()
+bool ImportWizard::sheetStillChosen()
+{
+    const auto &app = m_session.ExcelApp();
+    if (!app)
+        return true; // nothing to check: the reading below refuses
+    const auto name = app->sheetName(m_sheetIndex);
+    if (name && *name == m_sheetName) {
+        // The teacher sees the sheet that is read.
+        app->activateSheet(m_sheetIndex);
+        return true;
+    }
+    if (!name && !app->sheetCount())
+        return true; // the gradebook itself is gone: refused as unreadable
+    MessageBox::warning(this,
+                        QStringLiteral("成績冊中已經找不到所選的工作表「") + m_sheetName
+                            + QStringLiteral("」(可能已被刪除、改名或移動)，沒有輸入任何成績，請重新選擇工作表!"),
+                        QStringLiteral("輸入成績"));
+    refillSheets();
+    m_sheetCurrent = false;
+    ShowStep(2);
+    return false;
+}
+
+std::optional<ImportWizard::Prepared> ImportWizard::prepareTransfer()
 {
     if (!m_browser) {
         refuse();
-        return;
+        return std::nullopt;
     }
-    // Read once; nothing between this and the write takes the teacher's input.
-    const FormSnapshot snapshot = m_browser->snapshotForm(GradePageNames::contentFrame, GradePageNames::scoreForm);
-    const GradebookColumns gradebook(m_session.ExcelApp(), GradebookColumns::columnNumber(m_idColumn), m_scoreColumn);
-    const auto planned = GradeTransfer::plan(snapshot, gradebook, settings(),
-                                             [this](const QString &text) { m_status->showMessage(text); });
+    const auto &app = m_session.ExcelApp();
+    if (app) {
+        // A correction saved from another program since the file was read counts.
+        switch (app->reloadIfChanged()) {
+        case Spreadsheet::FileState::Unchanged:
+            break;
+        case Spreadsheet::FileState::Reloaded:
+            m_status->showMessage(QStringLiteral("成績冊檔案已經變更，已重新讀取。"));
+            break;
+        case Spreadsheet::FileState::Unreadable:
+            refuse();
+            return std::nullopt;
+        }
+    }
+    if (!sheetStillChosen())
+        return std::nullopt;
+    // The gradebook and the page are each read once; nothing between these
+    // readings and the write takes the teacher's input.
+    const GradebookColumns gradebook =
+        app ? GradebookColumns::read(*app, m_sheetIndex, GradebookColumns::columnNumber(m_idColumn), m_scoreColumn)
+            : GradebookColumns();
+    Prepared prepared;
+    prepared.snapshot = m_browser->snapshotForm(GradePageNames::contentFrame, GradePageNames::scoreForm);
+    auto planned = GradeTransfer::plan(prepared.snapshot, gradebook, settings(),
+                                       [this](const QString &text) { m_status->showMessage(text); });
     if (std::holds_alternative<TransferRefusal>(planned)) {
         refuse();
-        return;
+        return std::nullopt;
     }
-    const TransferPlan &plan = std::get<TransferPlan>(planned);
+    prepared.plan = std::move(std::get<TransferPlan>(planned));
+    return prepared;
+}
+
+void ImportWizard::Command5_Click()
+{
+    if (const auto prepared = prepareTransfer())
+        runTransfer(*prepared, true);
+}
+
+void ImportWizard::cmdPreview_Click()
+{
+    const auto prepared = prepareTransfer();
+    if (!prepared)
+        return;
+    const QString question =
+        TransferCheck::question(TransferCheck::count(prepared->plan), m_idColumn, QString(QChar(u'A' + m_scoreColumn - 1)));
+    // The check's finding without its question: the preview itself asks.
+    const QString finding = question.left(question.lastIndexOf(QStringLiteral("仍要輸入嗎")));
+    PreviewDialog preview(TransferPreview::build(prepared->plan, prepared->snapshot), finding, this);
+    preview.setWindowModality(Qt::WindowModal);
+    if (PreviewDialogs::show(preview) == QDialog::Accepted)
+        runTransfer(*prepared, false);
+    else
+        ShowStep(5);
+}
+
+void ImportWizard::runTransfer(const Prepared &prepared, bool checkColumns)
+{
+    const TransferPlan &plan = prepared.plan;
+    const FormSnapshot &snapshot = prepared.snapshot;
+    if (checkColumns) {
+        const QString question = TransferCheck::question(TransferCheck::count(plan), m_idColumn,
+                                                         QString(QChar(u'A' + m_scoreColumn - 1)));
+        if (!question.isEmpty()
+            && MessageBox::show(this, question, QStringLiteral("輸入成績"), QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No, QMessageBox::Warning)
+                   != QMessageBox::Yes) {
+            ShowStep(5);
+            return;
+        }
+    }
 
     TransferReport report(AppEnvironment::current().reportPath);
     for (const StudentResult &student : plan.students)
@@ -289,13 +424,48 @@ void ImportWizard::Command5_Click()
 
     const WriteReport written = m_browser->writeForm(GradePageNames::contentFrame, GradePageNames::scoreForm,
                                                      snapshot, plan.writes);
-    if (!written.ok()) {
-        MessageBox::critical(this,
-                         QStringLiteral("Quillo無法把成績寫入網頁，網頁可能已經變更，請重新開啟成績輸入畫面後再試一次!"), QStringLiteral("錯誤"));
-        Command1_Click();
+    const Browser::WriteFate fate = written.late ? followLateWrite(snapshot, plan.writes, written)
+                                   : written.ok() ? Browser::WriteFate::Landed
+                                                  : Browser::WriteFate::NotLanded;
+    switch (fate) {
+    case Browser::WriteFate::Landed:
+        m_lastTransfer = TransferUndo(plan, snapshot);
+        FinishTransfer(plan, report);
         return;
+    case Browser::WriteFate::NotLanded:
+        MessageBox::critical(this,
+                             QStringLiteral("Quillo無法把成績寫入網頁，網頁可能已經變更，請重新開啟成績輸入畫面後再試一次!"),
+                             QStringLiteral("錯誤"));
+        break;
+    case Browser::WriteFate::Unknown:
+        MessageBox::warning(this,
+                            QStringLiteral("已停止等待成績輸入網頁。無法確定成績是否已經寫入網頁，請檢查網頁上的每一筆成績，"
+                                           "或重新開啟成績輸入畫面後再輸入一次!"),
+                            QStringLiteral("輸入成績"));
+        break;
     }
-    FinishTransfer(plan, report);
+    Command1_Click();
+}
+
+Browser::WriteFate ImportWizard::followLateWrite(const FormSnapshot &snapshot, const QVector<FieldWrite> &writes,
+                                                 const WriteReport &written)
+{
+    m_status->showMessage(QStringLiteral("等待成績輸入網頁回應…"));
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const auto fate = m_browser->followWrite(GradePageNames::contentFrame, GradePageNames::scoreForm, snapshot,
+                                                 writes, written, kLateWritePollMs);
+        if (fate != Browser::WriteFate::Unknown)
+            return fate;
+        if (waited.elapsed() >= m_lateWriteAskMs) {
+            if (!MessageBox::askKeepWaiting(this,
+                                            QStringLiteral("成績輸入網頁還沒有回應，無法確定成績是否已經寫入。要繼續等待嗎?"),
+                                            QStringLiteral("輸入成績")))
+                return Browser::WriteFate::Unknown;
+            waited.restart();
+        }
+    }
 }
 
 void ImportWizard::openReport(const TransferReport &report)
@@ -324,8 +494,11 @@ void ImportWizard::FinishTransfer(const TransferPlan &plan, TransferReport &repo
         const auto &app = m_session.ExcelApp();
         // Never discard the teacher's own edits: a changed gradebook stays open.
         if (settings().AutoClose == 1 && app && !app->hasUnsavedChanges().value_or(true)) {
+            // Documents the teacher opened in the same application are not ours to end.
+            const auto others = app->otherDocumentCount();
             app->closeActiveWorkbook();
-            app->quit();
+            if (others == 0)
+                app->quit();
         }
         MessageBox::information(this, QStringLiteral("您指定的分數已經成功輸入到「教師資訊系統」中!"), title);
         if (!plan.notes.isEmpty())

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "import/GradeTransfer.h"
+#include "import/TransferUndo.h"
 #include "import/WorkbookSession.h"
+#include "platform/Browser.h"
 
 #include <QDialog>
 
@@ -11,8 +14,6 @@ class QStatusBar;
 
 namespace tallyra {
 
-class Browser;
-struct TransferPlan;
 class TransferReport;
 
 // "輸入成績" (Form5): the five steps from choosing the gradebook to the
@@ -33,6 +34,14 @@ public:
 
     static QString sheetPrompt() { return QStringLiteral("請選擇合適的班級(頁面)"); }
 
+    // After a write the page did not answer in time: how long to wait
+    // before asking the teacher whether to wait on (tests shorten it).
+    void setLateWriteAskMs(int ms) { m_lateWriteAskMs = ms; }
+    static constexpr int kLateWritePollMs = 1000;
+
+    // What the last transfer of this wizard wrote, once it landed; empty otherwise.
+    const TransferUndo &lastTransfer() const { return m_lastTransfer; }
+
 public slots:
     void Combo1_Click();
     void Combo2_Click();
@@ -40,12 +49,27 @@ public slots:
     void Command1_Click();
     void Command3_Click();
     void Command5_Click();
+    void cmdPreview_Click();
 
     void reject() override; // the close box and Esc cancel like "取消"
 
 private:
     void Form_Load();
+    // The page and the gradebook read once, and the plan made from them.
+    struct Prepared {
+        FormSnapshot snapshot;
+        TransferPlan plan;
+    };
+    std::optional<Prepared> prepareTransfer();
+    void runTransfer(const Prepared &prepared, bool checkColumns);
+    void showColumnHints();
     void refuse();
+    void refillSheets();
+    // Whether the chosen sheet is still where it was, by name; activates it
+    // when it is, says so and returns to step 2 when it is not.
+    bool sheetStillChosen();
+    Browser::WriteFate followLateWrite(const FormSnapshot &snapshot, const QVector<FieldWrite> &writes,
+                                       const WriteReport &written);
     void FinishTransfer(const TransferPlan &plan, TransferReport &report);
     void openReport(const TransferReport &report);
     void wireList(QComboBox *list, void (ImportWizard::*handler)());
@@ -59,11 +83,15 @@ private:
     QComboBox *m_combo3 = nullptr;
     QPushButton *m_command1 = nullptr;
     QPushButton *m_command5 = nullptr;
+    QPushButton *m_preview = nullptr;
     QStatusBar *m_status = nullptr;
 
     Browser *m_browser = nullptr;
     WorkbookSession m_session;
     quint8 m_sheetIndex = 0;
+    QString m_sheetName;
+    TransferUndo m_lastTransfer;
+    int m_lateWriteAskMs = 30000;
     QString m_idColumn;
     quint8 m_scoreColumn = 0;
 

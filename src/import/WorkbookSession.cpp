@@ -13,13 +13,20 @@ QStringList WorkbookSession::open(const QString &fileName, bool readOnly)
     m_app.reset();
     m_failure.clear();
     m_app = Spreadsheet::start();
-    QStringList names;
     if (!m_app)
-        return names;
+        return {};
     m_app->setVisible(true);
     if (!m_app->open(fileName, readOnly))
         m_failure = m_app->openFailure();
     m_app->activateWorkbook(1);
+    return sheetNames();
+}
+
+QStringList WorkbookSession::sheetNames() const
+{
+    QStringList names;
+    if (!m_app)
+        return names;
     const int count = m_app->sheetCount().value_or(0);
     for (int i = 1; i <= count; ++i)
         names << m_app->sheetName(i).value_or(QString());

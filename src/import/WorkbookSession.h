@@ -20,6 +20,9 @@ public:
     // empty list when the instance or the file could not be opened.
     QStringList open(const QString &fileName, bool readOnly);
 
+    // The names of the active workbook's sheets now, in workbook order.
+    QStringList sheetNames() const;
+
     // Makes sheet `number` (from 1) the active sheet of the active workbook.
     bool activateSheet(int number);
 

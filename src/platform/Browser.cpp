@@ -73,6 +73,24 @@ FormSnapshot::Status statusFromText(const QString &text)
     return S::ScriptFailed;
 }
 
+WriteReport readWriteAnswer(const std::optional<QJsonValue> &result, qsizetype writeCount)
+{
+    WriteReport report;
+    if (!result || !result->isObject()) {
+        // No usable answer: we cannot tell what was written.
+        for (int i = 0; i < writeCount; ++i)
+            report.failedWrites.push_back(i);
+        return report;
+    }
+    const QJsonObject object = result->toObject();
+    report.sameForm = object.value(QStringLiteral("sameForm")).toBool();
+    if (!report.sameForm)
+        return report;
+    for (const QJsonValue &v : object.value(QStringLiteral("failed")).toArray())
+        report.failedWrites.push_back(v.toInt());
+    return report;
+}
+
 } // namespace
 
 BrowserPage::BrowserPage(QWebEngineProfile *profile, QObject *parent)
@@ -144,38 +162,51 @@ bool Browser::Move(const QRect &rect)
     return true;
 }
 
-std::optional<QJsonValue> Browser::evaluate(const QString &functionBody, const QJsonValue &argument)
+bool ScriptCall::wait(int ms)
 {
-    const QString source = QStringLiteral("JSON.stringify([(function (arg) {\n%1\n})(%2)])")
-                               .arg(functionBody, jsonText(argument));
-
-    struct Pending {
-        bool done = false;
-        QVariant result;
-        QPointer<QEventLoop> loop;
-    };
-    auto pending = std::make_shared<Pending>();
-    QEventLoop loop;
-    pending->loop = &loop;
-
-    m_page->runJavaScript(source, QWebEngineScript::ApplicationWorld, [pending](const QVariant &result) {
-        pending->done = true;
-        pending->result = result;
-        if (pending->loop)
-            pending->loop->quit();
-    });
-    if (!pending->done) {
-        QTimer::singleShot(kScriptTimeoutMs, &loop, &QEventLoop::quit);
+    if (!m_answered && ms > 0) {
+        QEventLoop loop;
+        m_loop = &loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
+        m_loop = nullptr;
     }
-    pending->loop = nullptr;
+    return m_answered;
+}
 
-    if (!pending->done || pending->result.typeId() != QMetaType::QString)
+std::optional<QJsonValue> ScriptCall::result() const
+{
+    if (!m_answered || m_raw.typeId() != QMetaType::QString)
         return std::nullopt;
-    const QJsonDocument doc = QJsonDocument::fromJson(pending->result.toString().toUtf8());
+    const QJsonDocument doc = QJsonDocument::fromJson(m_raw.toString().toUtf8());
     if (!doc.isArray() || doc.array().size() != 1)
         return std::nullopt;
     return doc.array().at(0);
+}
+
+std::shared_ptr<ScriptCall> Browser::send(const QString &functionBody, const QJsonValue &argument)
+{
+    const QString source = QStringLiteral("JSON.stringify([(function (arg) {\n%1\n})(%2)])")
+                               .arg(functionBody, jsonText(argument));
+    auto call = std::make_shared<ScriptCall>();
+    // The engine may answer long after we stopped waiting; the call object
+    // outlives the wait for that.
+    m_page->runJavaScript(source, QWebEngineScript::ApplicationWorld, [call](const QVariant &result) {
+        call->m_answered = true;
+        call->m_raw = result;
+        if (call->m_loop)
+            call->m_loop->quit();
+        if (call->m_onAnswer)
+            call->m_onAnswer();
+    });
+    return call;
+}
+
+std::optional<QJsonValue> Browser::evaluate(const QString &functionBody, const QJsonValue &argument)
+{
+    const auto call = send(functionBody, argument);
+    call->wait(m_scriptTimeoutMs);
+    return call->result();
 }
 
 FormSnapshot Browser::snapshotForm(const QString &frameName, const QString &formName)
@@ -189,15 +220,20 @@ if (reached.status !== 'Ok')
 if (!window.tallyraForms)
     window.tallyraForms = new WeakMap();
 window.tallyraForms.set(reached.form, arg.token);
+if (!window.tallyraFormIds)
+    window.tallyraFormIds = new WeakMap();
+if (!window.tallyraFormIds.has(reached.form))
+    window.tallyraFormIds.set(reached.form, arg.token);
 const elements = [];
 const all = reached.form.elements;
 for (let i = 0; i < all.length; ++i) {
     const e = all[i];
     const name = typeof e.name === 'string' ? e.name : '';
     const value = ('value' in e && e.value !== null && e.value !== undefined) ? String(e.value) : '';
-    elements.push([name, value]);
+    const background = (e.style && typeof e.style.backgroundColor === 'string') ? e.style.backgroundColor : '';
+    elements.push([name, value, background]);
 }
-return { status: 'Ok', elements: elements };
+return { status: 'Ok', elements: elements, formId: window.tallyraFormIds.get(reached.form) };
 )JS");
     const auto result = evaluate(body, QJsonObject{{QStringLiteral("frame"), frameName},
                                                    {QStringLiteral("form"), formName},
@@ -209,11 +245,13 @@ return { status: 'Ok', elements: elements };
     if (!snapshot.ok())
         return snapshot;
     snapshot.token = token;
+    snapshot.formId = object.value(QStringLiteral("formId")).toString();
     const QJsonArray elements = object.value(QStringLiteral("elements")).toArray();
     snapshot.elements.reserve(elements.size());
     for (qsizetype i = 0; i < elements.size(); ++i) {
         const QJsonArray pair = elements.at(i).toArray();
-        snapshot.elements.push_back({static_cast<int>(i), pair.at(0).toString(), pair.at(1).toString()});
+        snapshot.elements.push_back(
+            {static_cast<int>(i), pair.at(0).toString(), pair.at(1).toString(), pair.at(2).toString()});
     }
     return snapshot;
 }
@@ -250,24 +288,90 @@ return { sameForm: true, failed: failed };
 )JS");
     if (beforeWrite)
         beforeWrite();
-    const auto result = evaluate(body, QJsonObject{{QStringLiteral("frame"), frameName},
-                                                   {QStringLiteral("form"), formName},
-                                                   {QStringLiteral("token"), snapshot.token},
-                                                   {QStringLiteral("writes"), list}});
-    if (!result || !result->isObject()) {
-        // No answer: we cannot tell what was written, so count every write as failed.
+    const auto call = send(body, QJsonObject{{QStringLiteral("frame"), frameName},
+                                             {QStringLiteral("form"), formName},
+                                             {QStringLiteral("token"), snapshot.token},
+                                             {QStringLiteral("writes"), list}});
+    call->wait(m_scriptTimeoutMs);
+    if (!call->answered()) {
+        // We cannot tell yet what was written: every write counts as failed
+        // until followWrite finds out.
         for (int i = 0; i < writes.size(); ++i)
             report.failedWrites.push_back(i);
-        report.sameForm = false;
+        report.late = call;
         return report;
     }
-    const QJsonObject object = result->toObject();
-    report.sameForm = object.value(QStringLiteral("sameForm")).toBool();
-    if (!report.sameForm)
-        return report;
-    for (const QJsonValue &v : object.value(QStringLiteral("failed")).toArray())
-        report.failedWrites.push_back(v.toInt());
-    return report;
+    return readWriteAnswer(call->result(), writes.size());
 }
 
-} // namespace tallyra
+void Browser::formIdLater(const QString &frameName, const QString &formName,
+                          std::function<void(const QString &)> answer)
+{
+    const QString body = QString::fromUtf8(kReachForm) + QStringLiteral(R"JS(
+const reached = tallyraReachForm(arg.frame, arg.form);
+if (reached.status !== 'Ok' || !window.tallyraFormIds)
+    return '';
+return window.tallyraFormIds.get(reached.form) || '';
+)JS");
+    const auto call = send(body, QJsonObject{{QStringLiteral("frame"), frameName}, {QStringLiteral("form"), formName}});
+    call->m_onAnswer = [call = call.get(), answer = std::move(answer)] {
+        const auto result = call->result();
+        answer(result ? result->toString() : QString());
+    };
+}
+
+Browser::WriteFate Browser::followWrite(const QString &frameName, const QString &formName,
+                                        const FormSnapshot &snapshot, const QVector<FieldWrite> &writes,
+                                        const WriteReport &report, int waitMs)
+{
+    if (!report.late)
+        return report.ok() ? WriteFate::Landed : WriteFate::NotLanded;
+    if (!report.late->wait(waitMs)) {
+        // A page that went away or navigated answers again at once, and the
+        // write's own answer will then never come: ask the page directly.
+        const auto present = writesPresent(frameName, formName, snapshot, writes, 0);
+        if (!present)
+            return WriteFate::Unknown;
+        return *present ? WriteFate::Landed : WriteFate::NotLanded;
+    }
+    if (!readWriteAnswer(report.late->result(), writes.size()).ok())
+        return WriteFate::NotLanded;
+    // The answer says it was written; the page must still hold it.
+    const auto present = writesPresent(frameName, formName, snapshot, writes, m_scriptTimeoutMs);
+    return present.value_or(false) ? WriteFate::Landed : WriteFate::NotLanded;
+}
+
+std::optional<bool> Browser::writesPresent(const QString &frameName, const QString &formName,
+                                           const FormSnapshot &snapshot, const QVector<FieldWrite> &writes, int waitMs)
+{
+    QJsonArray values;
+    for (const FieldWrite &w : writes) {
+        if (w.target == FieldWrite::Target::Value)
+            values.append(QJsonArray{w.index, w.name, w.text});
+    }
+    const QString body = QString::fromUtf8(kReachForm) + QStringLiteral(R"JS(
+const reached = tallyraReachForm(arg.frame, arg.form);
+if (reached.status !== 'Ok' || !window.tallyraForms || window.tallyraForms.get(reached.form) !== arg.token)
+    return false;
+const all = reached.form.elements;
+for (const w of arg.values) {
+    const e = all[w[0]];
+    if (!e || e.name !== w[1] || String(e.value) !== w[2])
+        return false;
+}
+return true;
+)JS");
+    const auto call = send(body, QJsonObject{{QStringLiteral("frame"), frameName},
+                                             {QStringLiteral("form"), formName},
+                                             {QStringLiteral("token"), snapshot.token},
+                                             {QStringLiteral("values"), values}});
+    // A busy page answers this only after the write itself; a short wait
+    // here tells whether the page is answering at all.
+    call->wait(std::max(waitMs, 500));
+    const auto result = call->result();
+    if (!result || !result->isBool())
+        return std::nullopt;
+    return result->toBool();
+}
+
+} // namespace tallyra} // namespace tallyra

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QEventLoop>
 #include <QJsonValue>
+#include <QPointer>
 #include <QString>
 #include <QVector>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QWebEngineProfile;
@@ -18,6 +21,7 @@ struct FormElement {
     int index = 0;
     QString name;
     QString value;
+    QString background; // its own style's background colour, "" when it has none
 };
 
 // A whole form read in one script call, or the link of the chain
@@ -33,7 +37,8 @@ struct FormSnapshot {
     };
 
     Status status = Status::ScriptFailed;
-    QString token; // marks the form object read; a reloaded page lacks it
+    QString token;  // marks the form object read; a reloaded page lacks it
+    QString formId; // names the form object for as long as it lives, across readings
     QVector<FormElement> elements;
 
     bool ok() const { return status == Status::Ok; }
@@ -49,10 +54,33 @@ struct FieldWrite {
     QString text;
 };
 
+class ScriptCall;
+
 struct WriteReport {
     bool sameForm = false;     // false: nothing was written
     QVector<int> failedWrites; // positions in the write list that were refused
+    // The page did not answer in time: the write may still land. Follow it
+    // with Browser::followWrite.
+    std::shared_ptr<ScriptCall> late;
     bool ok() const { return sameForm && failedWrites.isEmpty(); }
+};
+
+// A script sent to the page, whose answer may come after the wait for it.
+class ScriptCall {
+public:
+    bool answered() const { return m_answered; }
+    // Waits up to `ms` more, taking no user input; true once answered.
+    bool wait(int ms);
+    // The function's result; nothing before the answer or when the page
+    // went away instead.
+    std::optional<QJsonValue> result() const;
+
+private:
+    friend class Browser;
+    bool m_answered = false;
+    QVariant m_raw;
+    QPointer<QEventLoop> m_loop;
+    std::function<void()> m_onAnswer;
 };
 
 // The page: replaces window.close in every frame with a report to Tallyra,
@@ -98,7 +126,21 @@ public:
     WriteReport writeForm(const QString &frameName, const QString &formName,
                           const FormSnapshot &snapshot, const QVector<FieldWrite> &writes);
 
+    // What became of a write that did not answer in time, asked of the page
+    // itself: its answer when it comes, else whether the form read by the
+    // snapshot is still there and holds every value written.
+    enum class WriteFate { Landed, NotLanded, Unknown };
+    WriteFate followWrite(const QString &frameName, const QString &formName, const FormSnapshot &snapshot,
+                          const QVector<FieldWrite> &writes, const WriteReport &report, int waitMs);
+
+    // The time limit of one script call (tests shorten it).
+    int scriptTimeoutMs() const { return m_scriptTimeoutMs; }
+    void setScriptTimeoutMs(int ms) { m_scriptTimeoutMs = ms; }
     static constexpr int kScriptTimeoutMs = 15000;
+
+    // The form's lasting name (FormSnapshot::formId) as the page holds it
+    // now, "" when it is gone. Asked without waiting: `answer` runs later.
+    void formIdLater(const QString &frameName, const QString &formName, std::function<void(const QString &)> answer);
 
     // Runs just before writeForm sends its script (tests: to change the page
     // between the read and the write).
@@ -109,7 +151,12 @@ signals:
     void NavigateError(const QString &url);
 
 private:
+    std::shared_ptr<ScriptCall> send(const QString &functionBody, const QJsonValue &argument);
+    std::optional<bool> writesPresent(const QString &frameName, const QString &formName, const FormSnapshot &snapshot,
+                                      const QVector<FieldWrite> &writes, int waitMs);
+
     BrowserPage *m_page = nullptr;
+    int m_scriptTimeoutMs = kScriptTimeoutMs;
 };
 
 } // namespace tallyra

@@ -2,6 +2,8 @@
 
 #include "app/AppInfo.h"
 
+#include <QAbstractButton>
+
 namespace tallyra {
 
 namespace {
@@ -15,15 +17,20 @@ MessageBox::Handler &handlerSlot()
 QMessageBox::StandardButton MessageBox::show(QWidget *parent, const QString &text, const QString &title,
                                              QMessageBox::StandardButtons buttons,
                                              QMessageBox::StandardButton defaultButton,
-                                             QMessageBox::Icon icon)
+                                             QMessageBox::Icon icon,
+                                             const QMap<QMessageBox::StandardButton, QString> &buttonTexts)
 {
-    const Request request{text, title.isEmpty() ? AppInfo::title() : title, buttons, defaultButton, icon};
+    const Request request{text, title.isEmpty() ? AppInfo::title() : title, buttons, defaultButton, icon, buttonTexts};
     if (const auto &handler = handlerSlot())
         return handler(request);
 
     QMessageBox box(request.icon, request.title, request.text, request.buttons, parent);
     if (request.defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(request.defaultButton);
+    for (auto it = request.buttonTexts.cbegin(); it != request.buttonTexts.cend(); ++it) {
+        if (QAbstractButton *button = box.button(it.key()))
+            button->setText(it.value());
+    }
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -46,6 +53,14 @@ bool MessageBox::askYesNo(QWidget *parent, const QString &text, const QString &t
 {
     return show(parent, text, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::Question)
            == QMessageBox::Yes;
+}
+
+bool MessageBox::askKeepWaiting(QWidget *parent, const QString &text, const QString &title)
+{
+    return show(parent, text, title, QMessageBox::Retry | QMessageBox::Abort, QMessageBox::Retry,
+                QMessageBox::Warning,
+                {{QMessageBox::Retry, QStringLiteral("繼續等待")}, {QMessageBox::Abort, QStringLiteral("停止")}})
+           == QMessageBox::Retry;
 }
 
 void MessageBox::setHandler(Handler handler) { handlerSlot() = std::move(handler); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QMessageBox>
 #include <QString>
 
@@ -19,6 +20,7 @@ public:
         QMessageBox::StandardButtons buttons;
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMap<QMessageBox::StandardButton, QString> buttonTexts; // captions other than Qt's own
     };
     using Handler = std::function<QMessageBox::StandardButton(const Request &)>;
 
@@ -26,7 +28,8 @@ public:
     static QMessageBox::StandardButton show(QWidget *parent, const QString &text, const QString &title,
                                             QMessageBox::StandardButtons buttons,
                                             QMessageBox::StandardButton defaultButton,
-                                            QMessageBox::Icon icon);
+                                            QMessageBox::Icon icon,
+                                            const QMap<QMessageBox::StandardButton, QString> &buttonTexts = {});
 
     // The boxes the application shows: an OK button and an icon, or Yes/No
     // with Yes as the default. An empty title means the application title.
@@ -34,6 +37,8 @@ public:
     static void warning(QWidget *parent, const QString &text, const QString &title);
     static void information(QWidget *parent, const QString &text, const QString &title);
     static bool askYesNo(QWidget *parent, const QString &text, const QString &title); // true on Yes
+    // 繼續等待 (Retry, the default) or 停止 (Abort), with a warning icon: true to wait on.
+    static bool askKeepWaiting(QWidget *parent, const QString &text, const QString &title);
 
     // Replaces the real dialog (tests); an empty handler restores it.
     static void setHandler(Handler handler);

@@ -71,6 +71,21 @@ public:
 
     virtual std::optional<CellValue> cell(int row, int column) const = 0;
 
+    // The cells of `columns` of sheet `sheet` (by position, from 1), whatever
+    // sheet is active, read at one moment: one list per column, row 1 first,
+    // down to the last used row of the sheet.
+    virtual std::optional<QVector<QVector<CellValue>>> readColumns(int sheet, const QVector<int> &columns) const = 0;
+
+    enum class FileState { Unchanged, Reloaded, Unreadable };
+    // Reads the active workbook's file again when it changed on disk since
+    // it was read. An application that holds the document itself, as Calc
+    // does, has nothing to read again.
+    virtual FileState reloadIfChanged() { return FileState::Unchanged; }
+
+    // How many documents the instance holds besides the active workbook
+    // (others the teacher opened in it); nothing when that cannot be told.
+    virtual std::optional<int> otherDocumentCount() const = 0;
+
     // Whether the active workbook holds changes not saved to its file;
     // nothing when that cannot be told.
     virtual std::optional<bool> hasUnsavedChanges() const = 0;

@@ -13,7 +13,7 @@
 namespace tallyra::calc {
 
 // Raised whenever this interface changes, so that a stale plugin is refused.
-inline constexpr int kBridgeVersion = 1;
+inline constexpr int kBridgeVersion = 2;
 
 struct Cell {
     enum class Kind { Empty, Number, Text, Boolean, Error };
@@ -21,6 +21,7 @@ struct Cell {
     double number = 0;  // Number; Boolean as 1 or 0
     std::u16string text; // Text; Error as the office shows it ("#DIV/0!")
     bool formula = false; // the value is a formula's result
+    std::u16string formulaText; // that formula, in the office's English form ("=B2>=60")
 };
 
 // One office reached through its pipe, with the documents loaded through
@@ -43,12 +44,21 @@ public:
     // The cells of `column` in the active sheet, row 1 first, down to the
     // last used row of the sheet.
     virtual std::optional<std::vector<Cell>> column(int column) = 0;
+    // The cells of `columns` of sheet `sheet` (by position, from 1), row 1
+    // first, down to the sheet's last used row, as one consistent reading:
+    // the values are read again at the end and the reading is repeated
+    // when the teacher changed them meanwhile.
+    virtual std::optional<std::vector<std::vector<Cell>>> columns(int sheet, const std::vector<int> &columns) = 0;
     virtual std::optional<Cell> cell(int row, int column) = 0;
+    // How many documents the office holds besides the active one.
+    virtual std::optional<int> otherDocuments() = 0;
     virtual std::optional<bool> isModified() = 0;
     // What the teacher may do in the office meanwhile: type into a cell of
-    // the active sheet; run a menu command (".uno:EditDoc") on its window.
+    // the active sheet; run a menu command (".uno:EditDoc") on its window;
+    // delete a sheet.
     virtual bool enterText(int row, int column, const std::u16string &text) = 0;
     virtual bool dispatch(const std::u16string &command) = 0;
+    virtual bool removeSheet(int number) = 0; // counted from 1
     virtual bool closeDocument() = 0; // the active one, without saving
     virtual bool terminate() = 0;     // asks the office to end
     virtual std::u16string lastError() const = 0;

@@ -53,6 +53,7 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/ustring.hxx>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
@@ -201,39 +202,27 @@ public:
     {
         return attemptValue([&] {
             const Reference<sheet::XSpreadsheet> active = view()->getActiveSheet();
-            Reference<sheet::XSheetCellCursor> cursor = active->createCursor();
-            Reference<sheet::XUsedAreaCursor>(cursor, UNO_QUERY_THROW)->gotoEndOfUsedArea(false);
-            const sal_Int32 lastRow =
-                Reference<sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)->getRangeAddress().EndRow;
-            std::vector<Cell> cells;
-            if (column < 1)
-                throw uno::RuntimeException("no such column");
-            Reference<table::XCellRange> range = active->getCellRangeByPosition(column - 1, 0, column - 1, lastRow);
-            // One round trip for the whole column. It gives formula results
-            // as bare numbers and texts (an error as nothing), so the few
-            // formula cells an ID column may hold are then read one by one.
-            const auto rows = Reference<sheet::XCellRangeData>(range, UNO_QUERY_THROW)->getDataArray();
-            cells.reserve(static_cast<size_t>(rows.getLength()));
-            for (const auto &row : rows) {
-                Cell c;
-                double number = 0;
-                OUString text;
-                if (row.getLength() > 0 && (row[0] >>= number)) {
-                    c.kind = Cell::Kind::Number;
-                    c.number = number;
-                } else if (row.getLength() > 0 && (row[0] >>= text) && !text.isEmpty()) {
-                    c.kind = Cell::Kind::Text;
-                    c.text = fromOU(text);
-                }
-                cells.push_back(std::move(c));
+            return readColumns(active, {column}).front();
+        });
+    }
+
+    std::optional<std::vector<std::vector<Cell>>> columns(int sheetNumber, const std::vector<int> &columns) override
+    {
+        return attemptValue([&] { return readColumns(sheet(sheetNumber), columns); });
+    }
+
+    std::optional<int> otherDocuments() override
+    {
+        return attemptValue([&] {
+            const Reference<uno::XInterface> ours(document(), UNO_QUERY);
+            int others = 0;
+            const Reference<container::XEnumeration> components = m_desktop->getComponents()->createEnumeration();
+            while (components->hasMoreElements()) {
+                const Reference<frame::XModel> model(components->nextElement(), UNO_QUERY);
+                if (model.is() && Reference<uno::XInterface>(model, UNO_QUERY) != ours)
+                    ++others;
             }
-            const Reference<sheet::XSheetCellRanges> formulas =
-                Reference<sheet::XCellRangesQuery>(range, UNO_QUERY_THROW)->queryContentCells(sheet::CellFlags::FORMULA);
-            for (const auto &block : formulas->getRangeAddresses()) {
-                for (sal_Int32 r = block.StartRow; r <= block.EndRow && r < static_cast<sal_Int32>(cells.size()); ++r)
-                    cells[static_cast<size_t>(r)] = read(active->getCellByPosition(column - 1, r));
-            }
-            return cells;
+            return others;
         });
     }
 
@@ -265,6 +254,15 @@ public:
             const Reference<frame::XDispatchHelper> helper = frame::DispatchHelper::create(m_context);
             helper->executeDispatch(Reference<frame::XDispatchProvider>(frame(), UNO_QUERY_THROW), toOU(command), "", 0,
                                     uno::Sequence<beans::PropertyValue>());
+            return true;
+        });
+    }
+
+    bool removeSheet(int number) override
+    {
+        return attempt([&] {
+            const Reference<container::XNamed> named(sheet(number), UNO_QUERY_THROW);
+            document()->getSheets()->removeByName(named->getName());
             return true;
         });
     }
@@ -402,6 +400,70 @@ private:
         return {all->getByIndex(number - 1), UNO_QUERY_THROW};
     }
 
+    // The block of columns from the first to the last asked for, over the
+    // sheet's used rows, in one round trip. It gives formula results as bare
+    // numbers and texts (an error as nothing).
+    static uno::Sequence<uno::Sequence<uno::Any>> blockData(const Reference<table::XCellRange> &block)
+    {
+        return Reference<sheet::XCellRangeData>(block, UNO_QUERY_THROW)->getDataArray();
+    }
+
+    std::vector<std::vector<Cell>> readColumns(const Reference<sheet::XSpreadsheet> &source, const std::vector<int> &columns)
+    {
+        if (columns.empty())
+            return {};
+        for (int column : columns) {
+            if (column < 1)
+                throw uno::RuntimeException("no such column");
+        }
+        const auto [lowest, highest] = std::minmax_element(columns.begin(), columns.end());
+        const sal_Int32 first = *lowest - 1;
+        const sal_Int32 last = *highest - 1;
+
+        // The teacher may be editing while we read: a reading counts only
+        // when the values were the same before and after its cell-by-cell part.
+        for (int tries = 0; tries < 3; ++tries) {
+            Reference<sheet::XSheetCellCursor> cursor = source->createCursor();
+            Reference<sheet::XUsedAreaCursor>(cursor, UNO_QUERY_THROW)->gotoEndOfUsedArea(false);
+            const sal_Int32 lastRow =
+                Reference<sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)->getRangeAddress().EndRow;
+            const Reference<table::XCellRange> block = source->getCellRangeByPosition(first, 0, last, lastRow);
+            const auto rows = blockData(block);
+
+            std::vector<std::vector<Cell>> result;
+            for (int column : columns) {
+                const sal_Int32 offset = column - 1 - first;
+                std::vector<Cell> cells;
+                cells.reserve(static_cast<size_t>(rows.getLength()));
+                for (const auto &row : rows) {
+                    Cell c;
+                    double number = 0;
+                    OUString text;
+                    if (offset < row.getLength() && (row[offset] >>= number)) {
+                        c.kind = Cell::Kind::Number;
+                        c.number = number;
+                    } else if (offset < row.getLength() && (row[offset] >>= text) && !text.isEmpty()) {
+                        c.kind = Cell::Kind::Text;
+                        c.text = fromOU(text);
+                    }
+                    cells.push_back(std::move(c));
+                }
+                // Formula cells are read one by one for their kind of result.
+                const Reference<table::XCellRange> range = source->getCellRangeByPosition(column - 1, 0, column - 1, lastRow);
+                const Reference<sheet::XSheetCellRanges> formulas =
+                    Reference<sheet::XCellRangesQuery>(range, UNO_QUERY_THROW)->queryContentCells(sheet::CellFlags::FORMULA);
+                for (const auto &part : formulas->getRangeAddresses()) {
+                    for (sal_Int32 r = part.StartRow; r <= part.EndRow && r < static_cast<sal_Int32>(cells.size()); ++r)
+                        cells[static_cast<size_t>(r)] = read(source->getCellByPosition(column - 1, r));
+                }
+                result.push_back(std::move(cells));
+            }
+            if (blockData(block) == rows)
+                return result;
+        }
+        throw uno::RuntimeException("the sheet kept changing while it was read");
+    }
+
     // Calc has no boolean cells: TRUE and FALSE are numbers in a logical format.
     bool isLogical(const Reference<table::XCell> &cell)
     {
@@ -420,6 +482,8 @@ private:
     {
         Cell c;
         c.formula = formula;
+        if (formula)
+            c.formulaText = fromOU(cell->getFormula());
         c.number = cell->getValue();
         bool logical = isLogical(cell);
         if (!logical && formula && (c.number == 0 || c.number == 1)) {
@@ -447,6 +511,7 @@ private:
             return c;
         case table::CellContentType_FORMULA: {
             c.formula = true;
+            c.formulaText = fromOU(cell->getFormula());
             if (cell->getError() != 0) {
                 c.kind = Cell::Kind::Error;
                 c.text = text();

@@ -1,6 +1,7 @@
 #include "platform/calc/CalcSpreadsheet.h"
 
 #include "platform/calc/CalcBridge.h"
+#include "platform/calc/LogicalFormula.h"
 #include "platform/calc/OfficeProcess.h"
 #include "platform/workbook/Workbook.h"
 
@@ -161,6 +162,10 @@ CellValue toCellValue(const calc::Cell &cell)
     case calc::Cell::Kind::Empty:
         return {};
     case calc::Cell::Kind::Number:
+        // A logical result the office kept from the file shows as 1 or 0.
+        if (cell.formula && (cell.number == 0 || cell.number == 1)
+            && LogicalFormula::mayBeLogical(QString::fromStdU16String(cell.formulaText)))
+            return CellValue::ofBoolean(cell.number != 0);
         return CellValue::ofNumber(cell.number);
     case calc::Cell::Kind::Text:
         // A formula's result cached as text may spell an error, read as the
@@ -318,7 +323,6 @@ bool CalcSpreadsheet::callBool(std::function<bool(calc::Office &)> work, int tim
 
 void CalcSpreadsheet::finish() const
 {
-    forgetColumn();
     if (!m_running)
         return;
     m_running = false;
@@ -339,7 +343,6 @@ bool CalcSpreadsheet::setVisible(bool visible)
 
 bool CalcSpreadsheet::open(const QString &path, bool readOnly)
 {
-    forgetColumn();
     if (!QFileInfo(path).isFile())
         return false;
     const std::u16string url =
@@ -356,6 +359,7 @@ bool CalcSpreadsheet::open(const QString &path, bool readOnly)
     if (!load(readOnly) && (readOnly || !lockedElsewhere || !load(true)))
         return false;
     m_documents << QFileInfo(path).absoluteFilePath();
+    m_activePath = m_documents.last();
     if (m_visible)
         callBool([](calc::Office &o) { return o.show(); });
     return true;
@@ -363,8 +367,11 @@ bool CalcSpreadsheet::open(const QString &path, bool readOnly)
 
 bool CalcSpreadsheet::activateWorkbook(int number)
 {
-    forgetColumn();
-    return callBool([number](calc::Office &o) { return o.activateDocument(number); });
+    if (!callBool([number](calc::Office &o) { return o.activateDocument(number); }))
+        return false;
+    if (number >= 1 && number <= m_documents.size())
+        m_activePath = m_documents[number - 1];
+    return true;
 }
 
 std::optional<int> CalcSpreadsheet::sheetCount() const
@@ -380,7 +387,6 @@ std::optional<QString> CalcSpreadsheet::sheetName(int number) const
 
 bool CalcSpreadsheet::activateSheet(int number)
 {
-    forgetColumn();
     return callBool([number](calc::Office &o) { return o.activateSheet(number); });
 }
 
@@ -388,18 +394,71 @@ std::optional<QVector<int>> CalcSpreadsheet::findInColumn(int column, const QStr
 {
     if (column < 1)
         return std::nullopt;
-    constexpr int kFreshForMs = 2000;
-    if (m_column.column != column || !m_column.age.isValid() || m_column.age.elapsed() > kFreshForMs) {
-        forgetColumn();
-        const auto cells = ask<std::vector<calc::Cell>>([column](calc::Office &o) { return o.column(column); });
-        if (!cells)
-            return std::nullopt;
-        for (size_t r = 0; r < cells->size(); ++r)
-            m_column.rows.add(static_cast<int>(r) + 1, toCellValue((*cells)[r]));
-        m_column.column = column;
-        m_column.age.start();
+    const auto cells = ask<std::vector<calc::Cell>>([column](calc::Office &o) { return o.column(column); });
+    if (!cells)
+        return std::nullopt;
+    ColumnSearch rows;
+    for (size_t r = 0; r < cells->size(); ++r)
+        rows.add(static_cast<int>(r) + 1, toCellValue((*cells)[r]));
+    return rows.find(text);
+}
+
+std::optional<QVector<QVector<CellValue>>> CalcSpreadsheet::readColumns(int sheet, const QVector<int> &columns) const
+{
+    const std::vector<int> wanted(columns.begin(), columns.end());
+    const auto read = ask<std::vector<std::vector<calc::Cell>>>(
+        [sheet, wanted](calc::Office &o) { return o.columns(sheet, wanted); });
+    if (!read)
+        return std::nullopt;
+    QVector<QVector<CellValue>> result;
+    for (const auto &column : *read) {
+        QVector<CellValue> cells;
+        cells.reserve(static_cast<qsizetype>(column.size()));
+        for (const calc::Cell &cell : column)
+            cells.push_back(toCellValue(cell));
+        result.push_back(std::move(cells));
     }
-    return m_column.rows.find(text);
+    markCachedBooleans(sheet, columns, *read, result);
+    return result;
+}
+
+void CalcSpreadsheet::markCachedBooleans(int sheet, const QVector<int> &columns,
+                                         const std::vector<std::vector<calc::Cell>> &read,
+                                         QVector<QVector<CellValue>> &cells) const
+{
+    // Where the office kept a formula's cached result instead of working it
+    // out, a boolean the file stored reads as 1 or 0. The file still says
+    // which it was; it speaks for the document only while nobody changed it.
+    const auto suspect = [&](int k, int r) {
+        const calc::Cell &cell = read[static_cast<size_t>(k)][static_cast<size_t>(r)];
+        return cell.formula && cell.kind == calc::Cell::Kind::Number && (cell.number == 0 || cell.number == 1);
+    };
+    bool any = false;
+    for (int k = 0; k < cells.size() && !any; ++k) {
+        for (int r = 0; r < cells[k].size() && !any; ++r)
+            any = suspect(k, r) && cells[k][r].kind == CellValue::Kind::Number;
+    }
+    if (!any || m_activePath.isEmpty() || hasUnsavedChanges().value_or(true))
+        return;
+    const auto file = WorkbookReader::read(m_activePath);
+    const auto name = sheetName(sheet);
+    if (!file || !name || sheet > static_cast<int>(file->sheets.size()))
+        return;
+    const WorkbookSheet &stored = file->sheets[static_cast<size_t>(sheet - 1)];
+    if (stored.name != *name)
+        return;
+    for (int k = 0; k < cells.size(); ++k) {
+        for (int r = 0; r < cells[k].size(); ++r) {
+            const CellValue *value = stored.at(r, columns[k] - 1);
+            if (suspect(k, r) && value && value->kind == CellValue::Kind::Boolean)
+                cells[k][r] = *value;
+        }
+    }
+}
+
+std::optional<int> CalcSpreadsheet::otherDocumentCount() const
+{
+    return ask<int>([](calc::Office &o) { return o.otherDocuments(); });
 }
 
 std::optional<CellValue> CalcSpreadsheet::cell(int row, int column) const
@@ -415,21 +474,23 @@ std::optional<bool> CalcSpreadsheet::hasUnsavedChanges() const
 
 bool CalcSpreadsheet::enterText(int row, int column, const QString &text)
 {
-    forgetColumn();
     const std::u16string value = text.toStdU16String();
     return callBool([row, column, value](calc::Office &o) { return o.enterText(row, column, value); });
 }
 
 bool CalcSpreadsheet::dispatch(const QString &command)
 {
-    forgetColumn();
     const std::u16string name = command.toStdU16String();
     return callBool([name](calc::Office &o) { return o.dispatch(name); });
 }
 
+bool CalcSpreadsheet::removeSheet(int number)
+{
+    return callBool([number](calc::Office &o) { return o.removeSheet(number); });
+}
+
 bool CalcSpreadsheet::closeActiveWorkbook()
 {
-    forgetColumn();
     return callBool([](calc::Office &o) { return o.closeDocument(); });
 }
 

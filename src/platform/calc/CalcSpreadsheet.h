@@ -13,6 +13,7 @@ namespace tallyra {
 
 namespace calc {
 class Office;
+struct Cell;
 }
 
 // The spreadsheet application played by LibreOffice Calc: an office of its
@@ -51,6 +52,8 @@ public:
     bool activateSheet(int number) override;
     std::optional<QVector<int>> findInColumn(int column, const QString &text) const override;
     std::optional<CellValue> cell(int row, int column) const override;
+    std::optional<QVector<QVector<CellValue>>> readColumns(int sheet, const QVector<int> &columns) const override;
+    std::optional<int> otherDocumentCount() const override;
     std::optional<bool> hasUnsavedChanges() const override;
     bool closeActiveWorkbook() override;
     bool quit() override;
@@ -62,6 +65,7 @@ public:
     // As the teacher would in Calc: type into a cell, run a menu command.
     bool enterText(int row, int column, const QString &text);
     bool dispatch(const QString &command);
+    bool removeSheet(int number);
 
 private:
     CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, QString pipe, QString profile, Options options);
@@ -75,7 +79,8 @@ private:
         return call<std::optional<T>>(std::move(work), -1).value_or(std::nullopt);
     }
     bool callBool(std::function<bool(calc::Office &)> work, int timeoutMs = -1) const;
-    void forgetColumn() const { m_column = {}; }
+    void markCachedBooleans(int sheet, const QVector<int> &columns, const std::vector<std::vector<calc::Cell>> &read,
+                            QVector<QVector<CellValue>> &cells) const;
     // Once the office has ended: its leftovers go, its profile is free again.
     void finish() const;
 
@@ -88,15 +93,7 @@ private:
     bool m_visible = false;
     mutable bool m_running = true;
     mutable QString m_lastError;
-
-    // A transfer searches one column once per student: the column read in
-    // one call serves the searches that follow soon after it.
-    struct ColumnCache {
-        int column = 0;
-        QElapsedTimer age;
-        ColumnSearch rows;
-    };
-    mutable ColumnCache m_column;
+    QString m_activePath; // the file of the workbook opened last
 };
 
 } // namespace tallyra

@@ -58,16 +58,18 @@ bool EmbeddedSpreadsheet::open(const QString &path, bool readOnly)
 {
     if (!m_running)
         return false;
+    const QFileInfo file(path);
     ReadFailure failure = ReadFailure::None;
     auto workbook = WorkbookReader::read(path, &failure);
     if (!workbook) {
         m_openFailure = WorkbookReader::failureText(failure);
         if (m_window)
-            m_window->showFailure(QFileInfo(path).fileName(), m_openFailure);
+            m_window->showFailure(file.fileName(), m_openFailure);
         return false;
     }
     m_openFailure.clear();
-    m_workbooks.push_back({path, readOnly, std::make_shared<const Workbook>(std::move(*workbook)), 0});
+    m_workbooks.push_back({path, readOnly, std::make_shared<const Workbook>(std::move(*workbook)), 0, file.size(),
+                           file.lastModified()});
     m_active = static_cast<int>(m_workbooks.size()) - 1;
     showActive();
     return true;
@@ -152,6 +154,54 @@ std::optional<CellValue> EmbeddedSpreadsheet::cell(int row, int column) const
         return std::nullopt;
     const CellValue *value = sheet->at(row - 1, column - 1);
     return value ? *value : CellValue();
+}
+
+std::optional<QVector<QVector<CellValue>>> EmbeddedSpreadsheet::readColumns(int sheet, const QVector<int> &columns) const
+{
+    const OpenWorkbook *wb = active();
+    if (!wb || sheet < 1 || sheet > static_cast<int>(wb->workbook->sheets.size()))
+        return std::nullopt;
+    const WorkbookSheet &source = wb->workbook->sheets[static_cast<size_t>(sheet - 1)];
+    QVector<QVector<CellValue>> result;
+    for (int column : columns) {
+        if (column < 1)
+            return std::nullopt;
+        QVector<CellValue> cells(source.rowCount());
+        for (int r = 0; r < source.rowCount(); ++r) {
+            if (const CellValue *value = source.at(r, column - 1))
+                cells[r] = *value;
+        }
+        result.push_back(std::move(cells));
+    }
+    return result;
+}
+
+Spreadsheet::FileState EmbeddedSpreadsheet::reloadIfChanged()
+{
+    if (!active())
+        return FileState::Unreadable;
+    OpenWorkbook &wb = m_workbooks[static_cast<size_t>(m_active)];
+    const QFileInfo file(wb.path);
+    // A file moved away leaves what the window shows as the gradebook.
+    if (!file.exists() || (file.size() == wb.size && file.lastModified() == wb.modified))
+        return FileState::Unchanged;
+    auto workbook = WorkbookReader::read(wb.path);
+    if (!workbook)
+        return FileState::Unreadable;
+    wb.workbook = std::make_shared<const Workbook>(std::move(*workbook));
+    wb.size = file.size();
+    wb.modified = file.lastModified();
+    if (wb.activeSheet >= static_cast<int>(wb.workbook->sheets.size()))
+        wb.activeSheet = 0;
+    showActive();
+    return FileState::Reloaded;
+}
+
+std::optional<int> EmbeddedSpreadsheet::otherDocumentCount() const
+{
+    if (!m_running)
+        return std::nullopt;
+    return std::max(0, static_cast<int>(m_workbooks.size()) - 1);
 }
 
 std::optional<bool> EmbeddedSpreadsheet::hasUnsavedChanges() const

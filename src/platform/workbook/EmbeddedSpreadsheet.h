@@ -3,6 +3,7 @@
 #include "platform/Spreadsheet.h"
 #include "platform/workbook/Workbook.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QHash>
 #include <QPointer>
@@ -33,6 +34,9 @@ public:
     bool activateSheet(int number) override;
     std::optional<QVector<int>> findInColumn(int column, const QString &text) const override;
     std::optional<CellValue> cell(int row, int column) const override;
+    std::optional<QVector<QVector<CellValue>>> readColumns(int sheet, const QVector<int> &columns) const override;
+    FileState reloadIfChanged() override;
+    std::optional<int> otherDocumentCount() const override;
     std::optional<bool> hasUnsavedChanges() const override;
     bool closeActiveWorkbook() override;
     bool quit() override;
@@ -53,6 +57,9 @@ private:
         bool readOnly = true;
         std::shared_ptr<const Workbook> workbook;
         int activeSheet = 0; // 0-based
+        // The file as it was read, to tell when it changed on disk.
+        qint64 size = -1;
+        QDateTime modified;
     };
 
     const OpenWorkbook *active() const;

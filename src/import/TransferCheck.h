@@ -1,0 +1,33 @@
+#pragma once
+
+#include "import/GradeTransfer.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace tallyra::TransferCheck {
+
+// How a transfer's columns fit the page: the students of the page, those
+// whose ID the ID column holds, and those of them with a number (in or out
+// of range) in the score column.
+struct Counts {
+    int students = 0;
+    int found = 0;
+    int withNumber = 0;
+};
+Counts count(const TransferPlan &plan);
+
+// The question to ask before writing when fewer than half of the students
+// are found, or fewer than half of those found have a number; empty when
+// the columns look right.
+QString question(const Counts &counts, const QString &idLetter, const QString &scoreLetter);
+
+// For each column, how many of the page's students it holds (blank IDs
+// count for nobody).
+QVector<int> studentsPerColumn(const QStringList &pageIds, const QVector<QVector<CellValue>> &columns);
+
+// "B 欄：38 位學生中找到 36 位", or that the column holds none of them.
+QString hint(const QString &letter, int found, int students);
+
+} // namespace tallyra::TransferCheck
