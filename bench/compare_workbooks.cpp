@@ -128,6 +128,7 @@ int main(int argc, char *argv[])
 
     auto calcOptions = CalcSpreadsheet::defaultOptions();
     calcOptions.callTimeoutMs = 20000;
+    calcOptions.startTimeoutMs = 90000; // a busy machine
     CalcSpreadsheet::setOptions(calcOptions);
 
     QDir dir(args[1]);
@@ -146,7 +147,7 @@ int main(int argc, char *argv[])
         // to refuse the file.
         bool calcRead = false;
         for (int attempt = 0; attempt < 2 && !calcRead; ++attempt) {
-            if (!calc)
+            for (int start = 0; start < 3 && !calc; ++start)
                 calc = CalcSpreadsheet::start();
             if (!calc) {
                 out << name << ": Calc did not start: " << CalcSpreadsheet::lastStartFailure() << "\n";
