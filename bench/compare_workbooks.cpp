@@ -66,16 +66,21 @@ Side readWithProgram(const QString &program, const QString &path)
             CellValue v;
             v.kind = CellValue::Kind(c.captured(3).toInt());
             QString text = c.captured(4);
-            text.chop(1); // the closing "]"
+            const bool closed = text.endsWith(QLatin1Char(']')); // else it goes on over lines
+            if (closed)
+                text.chop(1);
             v.text = text;
             v.number = v.kind == CellValue::Kind::Boolean ? (text == QLatin1String("TRUE")) : text.toDouble();
             auto &sheet = workbook.sheets.back();
             sheet.set(c.captured(1).toInt() - 1, c.captured(2).toInt() - 1, v);
-            last = &sheet.rows[size_t(c.captured(1).toInt() - 1)][size_t(c.captured(2).toInt() - 1)];
-        } else if (last && !line.startsWith(QLatin1String("sheets "))) {
-            last->text += QLatin1Char('\n') + line; // a text over several lines
-            if (last->text.endsWith(QLatin1Char(']')))
+            last = closed ? nullptr : &sheet.rows[size_t(c.captured(1).toInt() - 1)][size_t(c.captured(2).toInt() - 1)];
+        } else if (last) {
+            // A text over several lines, up to the line that closes it.
+            last->text += QLatin1Char('\n') + line;
+            if (last->text.endsWith(QLatin1Char(']'))) {
                 last->text.chop(1);
+                last = nullptr;
+            }
         }
     }
     side.read = true;
