@@ -132,7 +132,7 @@ int main(int argc, char *argv[])
     const int maxColumns = option("--columns", QStringLiteral("40")).toInt();
 
     auto calcOptions = CalcSpreadsheet::defaultOptions();
-    calcOptions.callTimeoutMs = 20000;
+    calcOptions.callTimeoutMs = 60000;
     calcOptions.startTimeoutMs = 90000; // a busy machine
     CalcSpreadsheet::setOptions(calcOptions);
 
