@@ -237,7 +237,7 @@ bool XmlPart::next()
     m_text.resize(0);
     for (;;) {
         if (!fill(1)) {
-            if (!m_depth == 0 || !m_sawRoot)
+            if (m_depth != 0 || !m_sawRoot)
                 fail(); // cut short
             m_token = Token::None;
             return false;
