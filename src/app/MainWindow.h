@@ -50,6 +50,7 @@ protected:
 
 private:
     void Form_Load();
+    void waitForStartPage();
     void Form_Resize();
     void Form_QueryUnload();
 
@@ -60,6 +61,7 @@ private:
     QWidget *m_client = nullptr;
     Browser *m_browser = nullptr;
     QString m_portalUrl;
+    bool m_saveFailureShown = false;
 };
 
 } // namespace tallyra
