@@ -238,6 +238,45 @@ private slots:
         QCOMPARE(tallyra::SettingsFile::load(t.settingsDir.path()).LastFolder, QStringLiteral("/home/老師/成績冊/"));
     }
 
+    // Installed, qv.ini goes to a configuration folder that a new user lacks.
+    void exitCreatesTheSettingsFolder()
+    {
+        TestEnvironment t(m_site.server());
+        t.env.settingsFolder = t.homeDir.filePath(QStringLiteral(".config/tallyra"));
+        t.apply();
+        MessageBoxScript boxes;
+        MainWindow w;
+        w.findChild<QAction *>("mnuExit")->trigger();
+        QVERIFY(boxes.shown().isEmpty());
+        QCOMPARE(readFile(t.env.settingsFolder + QStringLiteral("/qv.ini")),
+                 tallyra::SettingsFile::serialize(tallyra::settings()));
+    }
+
+    void unsavedSettingsAreToldOnce()
+    {
+        TestEnvironment t(m_site.server());
+        // The configuration folder cannot be made: a file stands in its way.
+        QFile blocker(t.homeDir.filePath(QStringLiteral(".config")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        t.env.settingsFolder = t.homeDir.filePath(QStringLiteral(".config/tallyra"));
+        t.apply();
+        MessageBoxScript boxes;
+        MainWindow w;
+        w.show();
+        w.findChild<QAction *>("mnuExit")->trigger();
+        QCOMPARE(t.endRequests, 1);
+        QCOMPARE(boxes.shown().size(), 1);
+        const auto &box = boxes.shown().first();
+        QVERIFY2(box.text.contains(t.env.settingsFolder + QStringLiteral("/qv.ini")), qPrintable(box.text));
+        QCOMPARE(box.title, QStringLiteral("儲存設定"));
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+
+        w.SaveSettings();
+        QCOMPARE(boxes.shown().size(), 1);
+    }
+
     void helpMenuOpensTheHelpPageOutside()
     {
         TestEnvironment t(m_site.server());
