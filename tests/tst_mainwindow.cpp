@@ -87,7 +87,9 @@ private slots:
         QStringList top;
         for (QAction *a : w.menuBar()->actions())
             top << a->text();
-        QCOMPARE(top, (QStringList{"說明", "選項", "關於"}));
+        // 復原上次輸入成績 sits beside 選項, which stays a command of its own.
+        QCOMPARE(top, (QStringList{"說明", "選項", "復原上次輸入成績", "關於"}));
+        QVERIFY(!w.findChild<QAction *>("mnuUndo")->isEnabled());
         QCOMPARE(w.findChild<QAction *>("Mweb")->text(), QStringLiteral("說明文件"));
         QCOMPARE(w.findChild<QAction *>("Mopt")->menu(), nullptr);
         QStringList aboutItems;
