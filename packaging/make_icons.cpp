@@ -1,7 +1,7 @@
 // tallyra-make-icons FOLDER NAME SIZE...
 // Writes FOLDER/hicolor/<SIZE>x<SIZE>/apps/NAME.png for every size, drawn
 // by the window icon's own code.
-#include "app/AppIcon.h"
+#include "core/AppIcon.h"
 
 #include <QDir>
 #include <QGuiApplication>

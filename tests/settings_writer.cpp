@@ -4,8 +4,8 @@
 //                                   exits 0 when the file was written, 3 when not
 //   settings_writer --where FOLDER  prints where a Tallyra run from FOLDER
 //                                   keeps qv.ini: "portable" or "installed", then the folder
-#include "app/AppEnvironment.h"
-#include "app/Settings.h"
+#include "core/AppEnvironment.h"
+#include "core/Settings.h"
 
 #include <QCoreApplication>
 

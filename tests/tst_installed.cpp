@@ -1,8 +1,8 @@
 // The packages as a school installs them: unpacked into a folder of the
 // test's own (the machine is not changed) and run from there by an
 // unprivileged user, the way a teacher runs an installed Tallyra.
-#include "app/AppInfo.h"
-#include "app/Settings.h"
+#include "core/AppInfo.h"
+#include "core/Settings.h"
 #include "platform/calc/CalcSpreadsheet.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "app/AppEnvironment.h"
-#include "app/Settings.h"
+#include "core/AppEnvironment.h"
+#include "core/Settings.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "app/MainWindow.h"
 
-#include "app/AppEnvironment.h"
-#include "app/AppIcon.h"
-#include "app/AppInfo.h"
-#include "app/Settings.h"
+#include "core/AppEnvironment.h"
+#include "core/AppIcon.h"
+#include "core/AppInfo.h"
+#include "core/Settings.h"
 #include "dialogs/AboutDialog.h"
 #include "dialogs/OptionsDialog.h"
 #include "import/ImportWizard.h"

@@ -1,8 +1,8 @@
-#include "app/AppEnvironment.h"
-#include "app/AppIcon.h"
-#include "app/AppInfo.h"
+#include "core/AppEnvironment.h"
+#include "core/AppIcon.h"
+#include "core/AppInfo.h"
 #include "app/MainWindow.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "platform/EndRequest.h"
 #include "platform/calc/CalcSpreadsheet.h"
 

@@ -1,4 +1,4 @@
-#include "app/AppEnvironment.h"
+#include "core/AppEnvironment.h"
 
 #include "BuildConfig.h"
 
