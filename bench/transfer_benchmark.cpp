@@ -4,7 +4,7 @@
 //   tallyra-transfer-benchmark
 #include "support/TestSupport.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "import/GradeTransfer.h"
 #include "import/ImportWizard.h"
 #include "page/GradeForm.h"

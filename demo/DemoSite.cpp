@@ -244,6 +244,13 @@ DemoSite::~DemoSite() = default;
 
 int DemoSite::bind(int port)
 {
+    // SO_REUSEADDR alone: the port is free again at once after a run ends
+    // (its closed connections wait out TIME_WAIT), yet a second site cannot
+    // listen on it beside a running one, as SO_REUSEPORT would allow.
+    m_server->set_socket_options([](socket_t sock) {
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     if (port == 0)
         m_port = m_server->bind_to_any_port("127.0.0.1");
     else

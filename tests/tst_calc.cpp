@@ -7,12 +7,17 @@
 #include "platform/calc/OfficeProcess.h"
 #include "platform/workbook/EmbeddedSpreadsheet.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QUrl>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
 #include <csignal>
+
+#include <xlsxwriter.h>
 
 using tallyra::CalcSpreadsheet;
 using tallyra::CellValue;
@@ -150,6 +155,47 @@ private slots:
             }
         }
         embedded->quit();
+    }
+
+    // A formula that only refers to a boolean (=A1) shows as 1 in Calc when
+    // Calc kept the .xls's cached result; the file still says it is TRUE.
+    void cachedBooleanFromTheFile()
+    {
+        QTemporaryDir dir;
+        const QString xlsx = dir.filePath(QStringLiteral("bool.xlsx"));
+        lxw_workbook *book = workbook_new(xlsx.toLocal8Bit().constData());
+        lxw_worksheet *ws = workbook_add_worksheet(book, "成績");
+        worksheet_write_boolean(ws, 0, 0, 1, nullptr);
+        worksheet_write_formula(ws, 1, 0, "=A1", nullptr);
+        worksheet_write_formula(ws, 2, 0, "=A1*90", nullptr);
+        workbook_close(book);
+        // LibreOffice converts with a recalculation, so the .xls caches TRUE for =A1.
+        QTemporaryDir profile;
+        QDir().mkpath(profile.filePath(QStringLiteral("user")));
+        QFile xcu(profile.filePath(QStringLiteral("user/registrymodifications.xcu")));
+        QVERIFY(xcu.open(QIODevice::WriteOnly));
+        xcu.write(R"(<?xml version="1.0" encoding="UTF-8"?><oor:items xmlns:oor="http://openoffice.org/2001/registry">)"
+                  R"(<item oor:path="/org.openoffice.Office.Calc/Formula/Load"><prop oor:name="OOXMLRecalcMode" oor:op="fuse"><value>0</value></prop></item>)"
+                  R"(</oor:items>)");
+        xcu.close();
+        QProcess convert;
+        convert.start(m_offices.options().officePath,
+                      {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile.path()).toString(),
+                       QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--convert-to"),
+                       QStringLiteral("xls:MS Excel 97"), QStringLiteral("--outdir"), dir.path(), xlsx});
+        QVERIFY(convert.waitForFinished(120000));
+        const QString xls = dir.filePath(QStringLiteral("bool.xls"));
+        QVERIFY(QFile::exists(xls));
+
+        const auto calc = m_offices.start();
+        QVERIFY2(calc, qPrintable(CalcSpreadsheet::lastStartFailure()));
+        QVERIFY(calc->open(xls, true) && calc->activateWorkbook(1));
+        QCOMPARE(calc->cell(2, 1)->textForm(), QStringLiteral("1")); // what Calc shows
+        const auto read = calc->readColumns(1, {1});
+        QVERIFY(read);
+        QCOMPARE(read->at(0).value(0), CellValue::ofBoolean(true));
+        QCOMPARE(read->at(0).value(1), CellValue::ofBoolean(true));
+        QCOMPARE(read->at(0).value(2), CellValue::ofNumber(90));
     }
 
     void anotherInstanceIsLeftAlone()

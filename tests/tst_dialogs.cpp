@@ -1,7 +1,7 @@
 #include "support/TestSupport.h"
 
 #include "app/MainWindow.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "dialogs/AboutDialog.h"
 #include "dialogs/ColorSwatch.h"
 #include "dialogs/OptionsDialog.h"

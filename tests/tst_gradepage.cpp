@@ -1,7 +1,7 @@
 #include "support/TestSupport.h"
 
 #include "app/MainWindow.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "page/GradePage.h"
 #include "platform/Browser.h"
 

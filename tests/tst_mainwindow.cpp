@@ -1,7 +1,7 @@
 #include "support/TestSupport.h"
 
 #include "app/MainWindow.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "platform/Browser.h"
 #include "platform/Shell.h"
 
@@ -87,7 +87,9 @@ private slots:
         QStringList top;
         for (QAction *a : w.menuBar()->actions())
             top << a->text();
-        QCOMPARE(top, (QStringList{"說明", "選項", "關於"}));
+        // 復原上次輸入成績 sits beside 選項, which stays a command of its own.
+        QCOMPARE(top, (QStringList{"說明", "選項", "復原上次輸入成績", "關於"}));
+        QVERIFY(!w.findChild<QAction *>("mnuUndo")->isEnabled());
         QCOMPARE(w.findChild<QAction *>("Mweb")->text(), QStringLiteral("說明文件"));
         QCOMPARE(w.findChild<QAction *>("Mopt")->menu(), nullptr);
         QStringList aboutItems;
@@ -236,6 +238,45 @@ private slots:
         QCOMPARE(readFile(t.settingsDir.filePath(QStringLiteral("qv.ini"))),
                  tallyra::SettingsFile::serialize(tallyra::settings()));
         QCOMPARE(tallyra::SettingsFile::load(t.settingsDir.path()).LastFolder, QStringLiteral("/home/老師/成績冊/"));
+    }
+
+    // Installed, qv.ini goes to a configuration folder that a new user lacks.
+    void exitCreatesTheSettingsFolder()
+    {
+        TestEnvironment t(m_site.server());
+        t.env.settingsFolder = t.homeDir.filePath(QStringLiteral(".config/tallyra"));
+        t.apply();
+        MessageBoxScript boxes;
+        MainWindow w;
+        w.findChild<QAction *>("mnuExit")->trigger();
+        QVERIFY(boxes.shown().isEmpty());
+        QCOMPARE(readFile(t.env.settingsFolder + QStringLiteral("/qv.ini")),
+                 tallyra::SettingsFile::serialize(tallyra::settings()));
+    }
+
+    void unsavedSettingsAreToldOnce()
+    {
+        TestEnvironment t(m_site.server());
+        // The configuration folder cannot be made: a file stands in its way.
+        QFile blocker(t.homeDir.filePath(QStringLiteral(".config")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        t.env.settingsFolder = t.homeDir.filePath(QStringLiteral(".config/tallyra"));
+        t.apply();
+        MessageBoxScript boxes;
+        MainWindow w;
+        w.show();
+        w.findChild<QAction *>("mnuExit")->trigger();
+        QCOMPARE(t.endRequests, 1);
+        QCOMPARE(boxes.shown().size(), 1);
+        const auto &box = boxes.shown().first();
+        QVERIFY2(box.text.contains(t.env.settingsFolder + QStringLiteral("/qv.ini")), qPrintable(box.text));
+        QCOMPARE(box.title, QStringLiteral("儲存設定"));
+        QCOMPARE(box.icon, QMessageBox::Warning);
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+
+        w.SaveSettings();
+        QCOMPARE(boxes.shown().size(), 1);
     }
 
     void helpMenuOpensTheHelpPageOutside()

@@ -1,4 +1,5 @@
-#include "app/Settings.h"
+#include "core/AppEnvironment.h"
+#include "core/Settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <limits>
 #include <unistd.h>
 
+using tallyra::FileLocations;
 using tallyra::Settings;
 namespace SettingsFile = tallyra::SettingsFile;
 
@@ -26,6 +28,31 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+const auto kEveryoneReads = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                            | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                            | QFileDevice::ExeOther;
+
+// Runs the settings helper, copied where an unprivileged user can run it, as
+// that user (nobody when the test runs as root). Returns its exit code.
+int runHelperUnprivileged(const QTemporaryDir &dir, const QStringList &args, QByteArray *output = nullptr)
+{
+    const QString helper = dir.filePath(QStringLiteral("settings_writer"));
+    if (!QFileInfo::exists(helper) && !QFile::copy(QStringLiteral(TALLYRA_BIN_DIR "/settings_writer"), helper))
+        return -1;
+    QFile::setPermissions(dir.path(), kEveryoneReads);
+    QFile::setPermissions(helper, kEveryoneReads);
+    QProcess run;
+    if (::geteuid() == 0)
+        run.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"), helper} + args);
+    else
+        run.start(helper, args);
+    if (!run.waitForFinished(20000) || run.exitStatus() != QProcess::NormalExit)
+        return -1;
+    if (output)
+        *output = run.readAllStandardOutput();
+    return run.exitCode();
 }
 
 Settings custom()
@@ -214,29 +241,148 @@ private slots:
         const QByteArray old = SettingsFile::serialize(custom());
         QVERIFY(writeFile(path, old));
 
-        // The helper, copied where an unprivileged user can run it.
-        const QString helper = dir.filePath(QStringLiteral("settings_writer"));
-        QVERIFY(QFile::copy(QStringLiteral(TALLYRA_BIN_DIR "/settings_writer"), helper));
-        const auto everyoneReads = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                   | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
-                                   | QFileDevice::ExeOther;
-        QVERIFY(QFile::setPermissions(dir.path(), everyoneReads));
-        QVERIFY(QFile::setPermissions(helper, everyoneReads));
-        QVERIFY(QFile::setPermissions(folder, everyoneReads & ~QFileDevice::WriteOwner));
+        QVERIFY(QFile::setPermissions(folder, kEveryoneReads & ~QFileDevice::WriteOwner));
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadOther));
 
-        QProcess run;
-        if (::geteuid() == 0)
-            run.start(QStringLiteral("runuser"), {QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"), helper, folder});
-        else
-            run.start(helper, {folder});
-        QVERIFY(run.waitForFinished(20000));
-        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(run.exitCode(), 3); // the helper ran and its save failed
+        QCOMPARE(runHelperUnprivileged(dir, {folder}), 3); // the helper ran and its save failed
 
         QCOMPARE(readFile(path), old);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("qv.ini")});
-        QFile::setPermissions(folder, everyoneReads);
+        QFile::setPermissions(folder, kEveryoneReads);
+    }
+
+    void missingFolderIsCreated()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("config/tallyra"));
+        QVERIFY(SettingsFile::save(folder, custom()));
+        QCOMPARE(SettingsFile::load(folder), custom());
+    }
+
+    void folderThatCannotBeMade()
+    {
+        QTemporaryDir dir;
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("config")), "a file, not a folder"));
+        QVERIFY(!SettingsFile::save(dir.filePath(QStringLiteral("config/tallyra")), custom()));
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("config"))), QByteArray("a file, not a folder"));
+    }
+
+    void systemFolders_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("system");
+        QTest::newRow("/usr/bin") << "/usr/bin" << true;
+        QTest::newRow("/usr/local/bin") << "/usr/local/bin" << true;
+        QTest::newRow("/opt/tallyra") << "/opt/tallyra" << true;
+        QTest::newRow("/usr itself") << "/usr" << true;
+        QTest::newRow("trailing separator") << "/opt/" << true;
+        QTest::newRow("climbs out of /usr") << "/usr/../home/t/tallyra" << false;
+        QTest::newRow("a name that starts like /usr") << "/usrdata/tallyra" << false;
+        QTest::newRow("a name that starts like /opt") << "/optional/tallyra" << false;
+        QTest::newRow("an unpacked package") << "/tmp/unpacked/usr/bin" << false;
+        QTest::newRow("home") << "/home/t/Tallyra" << false;
+    }
+
+    void systemFolders()
+    {
+        QFETCH(QString, folder);
+        QFETCH(bool, system);
+        QCOMPARE(FileLocations::isSystemFolder(folder), system);
+    }
+
+    void installedUnderTheSystemFoldersEvenAsRoot()
+    {
+        const FileLocations where = FileLocations::choose(QStringLiteral("/usr/bin"), QStringLiteral("/usr/share/tallyra"),
+                                                          QStringLiteral("/home/t/.config"));
+        QVERIFY(where.installed);
+        QCOMPARE(where.settingsFolder, QStringLiteral("/home/t/.config/tallyra"));
+        QCOMPARE(where.dataFolder, QStringLiteral("/usr/share/tallyra"));
+    }
+
+    void portableInAFolderOfItsOwn_data()
+    {
+        QTest::addColumn<bool>("startPageBeside");
+        QTest::newRow("with start.htm") << true;
+        QTest::newRow("start.htm only installed") << false;
+    }
+
+    void portableInAFolderOfItsOwn()
+    {
+        QFETCH(bool, startPageBeside);
+        QTemporaryDir dir;
+        if (startPageBeside)
+            QVERIFY(writeFile(dir.filePath(QStringLiteral("start.htm")), "<html></html>"));
+        const FileLocations where = FileLocations::choose(dir.path(), QStringLiteral("/data"), QStringLiteral("/config"));
+        QVERIFY(!where.installed);
+        QCOMPARE(where.settingsFolder, dir.path());
+        QCOMPARE(where.dataFolder, startPageBeside ? dir.path() : QStringLiteral("/data"));
+    }
+
+    // What a teacher's own account decides about a folder it may not write.
+    void unwritableFolder_data()
+    {
+        QTest::addColumn<int>("iniMode"); // 0: no qv.ini, 1: read-only, 2: writable by everyone
+        QTest::addColumn<bool>("portable");
+        QTest::newRow("no qv.ini there") << 0 << false;
+        QTest::newRow("a read-only qv.ini") << 1 << false;
+        QTest::newRow("a writable qv.ini") << 2 << true;
+    }
+
+    void unwritableFolder()
+    {
+        QFETCH(int, iniMode);
+        QFETCH(bool, portable);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("program"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString ini = folder + QStringLiteral("/qv.ini");
+        const QByteArray old = SettingsFile::serialize(custom());
+        if (iniMode > 0) {
+            QVERIFY(writeFile(ini, old));
+            const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+            QVERIFY(QFile::setPermissions(ini, iniMode == 2 ? readable | QFileDevice::WriteOwner | QFileDevice::WriteGroup
+                                                                  | QFileDevice::WriteOther
+                                                            : readable));
+        }
+        QVERIFY(QFile::setPermissions(folder, kEveryoneReads & ~QFileDevice::WriteOwner));
+
+        QByteArray answer;
+        QCOMPARE(runHelperUnprivileged(dir, {QStringLiteral("--where"), folder}, &answer), 0);
+        QCOMPARE(answer, portable ? "portable\n" + folder.toUtf8() + "\n" : QByteArray("installed\n/config/tallyra\n"));
+
+        if (portable) {
+            // Rewritten in place, as nothing new can be made in that folder.
+            QCOMPARE(runHelperUnprivileged(dir, {folder}), 0);
+            QCOMPARE(SettingsFile::load(folder).LastFolder, QStringLiteral("/written/by/helper/"));
+        }
+        QFile::setPermissions(folder, kEveryoneReads);
+    }
+
+    void configHome_data()
+    {
+        QTest::addColumn<QByteArray>("xdgConfigHome");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("set") << QByteArray("/srv/teacher/cfg") << "/srv/teacher/cfg";
+        QTest::newRow("set, trailing separator") << QByteArray("/srv/teacher/cfg/") << "/srv/teacher/cfg";
+        QTest::newRow("unset") << QByteArray() << QDir::homePath() + "/.config";
+        QTest::newRow("relative, which must be ignored") << QByteArray("cfg") << QDir::homePath() + "/.config";
+    }
+
+    void configHome()
+    {
+        QFETCH(QByteArray, xdgConfigHome);
+        QFETCH(QString, expected);
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        if (xdgConfigHome.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", xdgConfigHome);
+        const QString home = FileLocations::configHome();
+        if (saved.isEmpty())
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", saved);
+        QCOMPARE(home, expected);
     }
 
     void writableFolderIsReplacedWhole()

@@ -2,7 +2,7 @@
 #include "support/TestSupport.h"
 
 #include "app/MainWindow.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "import/ImportWizard.h"
 #include "import/PreviewDialog.h"
 #include "platform/Browser.h"

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "import/GradeTransfer.h"
 #include "import/TransferCheck.h"
 #include "import/TransferPreview.h"

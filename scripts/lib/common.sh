@@ -9,6 +9,7 @@ libzip-dev libgsf-1-dev libxlsxwriter-dev
 fonts-arphic-uming fonts-arphic-ukai fonts-dejavu-core
 xvfb xauth python3-openpyxl
 libreoffice-calc libreoffice-dev
+dpkg-dev file lintian desktop-file-utils appstream
 "
 
 say() { printf '%s\n' "$*" >&2; }

@@ -1,9 +1,9 @@
 #include "app/MainWindow.h"
 
-#include "app/AppEnvironment.h"
-#include "app/AppIcon.h"
-#include "app/AppInfo.h"
-#include "app/Settings.h"
+#include "core/AppEnvironment.h"
+#include "core/AppIcon.h"
+#include "core/AppInfo.h"
+#include "core/Settings.h"
 #include "dialogs/AboutDialog.h"
 #include "dialogs/OptionsDialog.h"
 #include "import/ImportWizard.h"
@@ -17,10 +17,13 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QWebEnginePage>
 
 namespace tallyra {
 
@@ -30,6 +33,7 @@ constexpr int kClientHeightTwips = 8460;
 constexpr int kButtonStripTwips = 600;
 constexpr int kButtonTopTwips = 0;
 constexpr int kButtonHeightTwips = 375;
+constexpr int kStartPageWaitMs = 5000;
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -141,7 +145,8 @@ void MainWindow::Form_Load()
 {
     const AppEnvironment &env = AppEnvironment::current();
 
-    m_browser->load(QUrl::fromLocalFile(env.applicationFolder + QStringLiteral("/start.htm")));
+    m_browser->load(QUrl::fromLocalFile(env.dataFolder + QStringLiteral("/start.htm")));
+    waitForStartPage();
     QCoreApplication::processEvents();
 
     setWindowTitle(windowTitle() + QStringLiteral("( 版本: ") + AppInfo::version() + QLatin1Char(')'));
@@ -155,6 +160,24 @@ void MainWindow::Form_Load()
     m_browser->Navigate(m_portalUrl);
 }
 
+void MainWindow::waitForStartPage()
+{
+    // The engine drops a page still loading when the next navigation starts,
+    // so the portal would replace the start page before it ever showed. A
+    // local file takes moments; the limit only guards against an engine
+    // that never answers.
+    QEventLoop loop;
+    bool finished = false;
+    const auto done = connect(m_browser->page(), &QWebEnginePage::loadFinished, &loop, [&] {
+        finished = true;
+        loop.quit();
+    });
+    QTimer::singleShot(kStartPageWaitMs, &loop, &QEventLoop::quit);
+    if (!finished)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    disconnect(done);
+}
+
 void MainWindow::Form_Resize()
 {
     const int strip = twipsToPixels(kButtonStripTwips);
@@ -165,7 +188,18 @@ void MainWindow::Form_QueryUnload() { SaveSettings(); }
 
 void MainWindow::LoadSettings() { settings() = SettingsFile::load(AppEnvironment::current().settingsFolder); }
 
-void MainWindow::SaveSettings() { SettingsFile::save(AppEnvironment::current().settingsFolder, settings()); }
+void MainWindow::SaveSettings()
+{
+    const QString folder = AppEnvironment::current().settingsFolder;
+    if (SettingsFile::save(folder, settings()) || m_saveFailureShown)
+        return;
+    // Said once: the settings of this run are lost, and the teacher should know where to look.
+    m_saveFailureShown = true;
+    MessageBox::warning(this,
+                        QStringLiteral("無法儲存設定檔 %1，這次變更的設定沒有保存下來。請確認這個資料夾存在，而且可以寫入。")
+                            .arg(QDir::toNativeSeparators(SettingsFile::path(folder))),
+                        QStringLiteral("儲存設定"));
+}
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {

@@ -58,6 +58,7 @@ private:
     void updateUndo();
 
     void Form_Load();
+    void waitForStartPage();
     void Form_Resize();
     void Form_QueryUnload();
 
@@ -71,6 +72,7 @@ private:
     TransferUndo m_lastTransfer;
     QAction *m_undo = nullptr;
     QTimer *m_undoCheck = nullptr;
+    bool m_saveFailureShown = false;
 };
 
 } // namespace tallyra

@@ -1,10 +1,29 @@
-#include "app/AppIcon.h"
-#include "app/AppInfo.h"
+#include "core/AppEnvironment.h"
+#include "core/AppIcon.h"
+#include "core/AppInfo.h"
 #include "app/MainWindow.h"
+#include "core/Settings.h"
+#include "platform/EndRequest.h"
+#include "platform/calc/CalcSpreadsheet.h"
+
+#include "BuildConfig.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
+#include <QLoggingCategory>
 #include <QTranslator>
+
+// Where this run keeps and finds its files; shown with
+// QT_LOGGING_RULES="tallyra.files.info=true".
+Q_LOGGING_CATEGORY(lcFiles, "tallyra.files", QtWarningMsg)
+
+namespace {
+void logFile(const char *what, const QString &path)
+{
+    qCInfo(lcFiles).noquote() << what << path << (QFileInfo::exists(path) ? "(found)" : "(missing)");
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -13,6 +32,18 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(tallyra::AppInfo::title());
     QApplication::setApplicationVersion(tallyra::AppInfo::version());
     QApplication::setWindowIcon(tallyra::AppIcon::icon());
+    // Matches the desktop entry, so that the desktop groups the window under its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TALLYRA_DESKTOP_ID));
+
+    tallyra::AppEnvironment env = tallyra::AppEnvironment::compiledIn();
+    // The executable's one test seam: the installed-layout test points every
+    // server at a demo site on a port of its own.
+    if (const QString server = qEnvironmentVariable("TALLYRA_TEST_SERVER"); !server.isEmpty())
+        env.portalServer = env.tisServer = env.helpServer = env.schoolServer = server;
+    tallyra::AppEnvironment::setCurrent(env);
+    logFile("settings file:", tallyra::SettingsFile::path(env.settingsFolder));
+    logFile("start page:", env.dataFolder + QStringLiteral("/start.htm"));
+    logFile("Calc plugin:", tallyra::CalcSpreadsheet::defaultOptions().pluginPath);
 
     // Qt's own dialogs and buttons (file dialog, colour picker, 確定 / 是 / 否)
     // speak the application's language whatever the desktop's locale.
@@ -24,6 +55,8 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     tallyra::MainWindow window;
+    // A session that ends closes the window like the teacher would, so the settings are kept.
+    tallyra::EndRequest::install([&window] { window.close(); });
     window.show();
     return QApplication::exec();
 }

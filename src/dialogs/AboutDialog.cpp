@@ -1,8 +1,8 @@
 #include "dialogs/AboutDialog.h"
 
-#include "app/AppEnvironment.h"
-#include "app/AppIcon.h"
-#include "app/AppInfo.h"
+#include "core/AppEnvironment.h"
+#include "core/AppIcon.h"
+#include "core/AppInfo.h"
 #include "platform/Fonts.h"
 #include "platform/Shell.h"
 #include "platform/Twips.h"

@@ -1,6 +1,6 @@
 #include "dialogs/OptionRules.h"
 
-#include "app/TextNumbers.h"
+#include "core/TextNumbers.h"
 
 namespace tallyra::OptionRules {
 

@@ -1,6 +1,6 @@
 #include "dialogs/OptionsDialog.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "dialogs/ColorSwatch.h"
 #include "dialogs/OptionRules.h"
 #include "platform/ColorPicker.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "import/ScoreRules.h"
 #include "page/GradeForm.h"
 #include "platform/Browser.h"

@@ -1,7 +1,7 @@
 #include "import/ImportWizard.h"
 
-#include "app/AppEnvironment.h"
-#include "app/Settings.h"
+#include "core/AppEnvironment.h"
+#include "core/Settings.h"
 #include "import/GradeTransfer.h"
 #include "import/PreviewDialog.h"
 #include "import/TransferCheck.h"

@@ -1,6 +1,6 @@
 #include "import/ScoreRules.h"
 
-#include "app/TextNumbers.h"
+#include "core/TextNumbers.h"
 
 namespace tallyra::ScoreRules {
 

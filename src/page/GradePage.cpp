@@ -1,6 +1,6 @@
 #include "page/GradePage.h"
 
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "page/GradeForm.h"
 #include "page/Highlighting.h"
 #include "platform/Browser.h"

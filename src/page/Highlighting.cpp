@@ -1,6 +1,6 @@
 #include "page/Highlighting.h"
 
-#include "app/TextNumbers.h"
+#include "core/TextNumbers.h"
 #include "page/GradeForm.h"
 
 namespace tallyra::Highlighting {

@@ -1,6 +1,6 @@
 #include "platform/MessageBox.h"
 
-#include "app/AppInfo.h"
+#include "core/AppInfo.h"
 
 #include <QAbstractButton>
 

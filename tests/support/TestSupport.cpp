@@ -109,6 +109,7 @@ TestEnvironment::TestEnvironment(const QString &server)
     env.helpServer = server;
     env.schoolServer = server;
     env.applicationFolder = QStringLiteral(TALLYRA_BIN_DIR);
+    env.dataFolder = env.applicationFolder;
     env.settingsFolder = settingsDir.path();
     env.reportPath = homeDir.path() + QStringLiteral("/toExcelLog.txt");
     env.persistentBrowserProfile = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppEnvironment.h"
+#include "core/AppEnvironment.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>

@@ -25,6 +25,9 @@
 #ifndef TALLYRA_OFFICE_PROGRAM
 #define TALLYRA_OFFICE_PROGRAM "/usr/lib/libreoffice/program/soffice"
 #endif
+#ifndef TALLYRA_PLUGIN_DIR_FROM_BIN
+#define TALLYRA_PLUGIN_DIR_FROM_BIN "../lib/tallyra"
+#endif
 
 namespace tallyra {
 
@@ -186,7 +189,13 @@ CellValue toCellValue(const calc::Cell &cell)
 CalcSpreadsheet::Options CalcSpreadsheet::defaultOptions()
 {
     Options o;
-    o.pluginPath = QCoreApplication::applicationDirPath() + QStringLiteral("/libtallyra-calc.so");
+    // Beside the executable in a build folder or a portable copy; installed,
+    // in Tallyra's private library folder, found relative to the executable.
+    const QString folder = QCoreApplication::applicationDirPath();
+    const QString beside = folder + QStringLiteral("/libtallyra-calc.so");
+    o.pluginPath = QFileInfo::exists(beside)
+                       ? beside
+                       : QDir::cleanPath(folder + QStringLiteral("/" TALLYRA_PLUGIN_DIR_FROM_BIN "/libtallyra-calc.so"));
     o.officePath = QStringLiteral(TALLYRA_OFFICE_PROGRAM);
     o.profileRoot = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
                     QStringLiteral("/tallyra/office-profiles");

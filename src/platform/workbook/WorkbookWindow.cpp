@@ -1,6 +1,6 @@
 #include "platform/workbook/WorkbookWindow.h"
 
-#include "app/AppIcon.h"
+#include "core/AppIcon.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>

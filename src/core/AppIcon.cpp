@@ -1,4 +1,4 @@
-#include "app/AppIcon.h"
+#include "core/AppIcon.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -6,12 +6,11 @@
 
 namespace tallyra::AppIcon {
 
-namespace {
-QPixmap draw(int size)
+QPixmap pixmap(int size)
 {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+    QPixmap board(size, size);
+    board.fill(Qt::transparent);
+    QPainter p(&board);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 64.0, size / 64.0);
 
@@ -34,15 +33,15 @@ QPixmap draw(int size)
     p.setPen(QPen(QColor(0xE8, 0x7A, 0x1D), 6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     p.drawPath(tick);
-    return pixmap;
+    p.end();
+    return board;
 }
-} // namespace
 
 QIcon icon()
 {
     QIcon result;
-    for (const int size : {16, 24, 32, 48, 64, 128})
-        result.addPixmap(draw(size));
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        result.addPixmap(pixmap(size));
     return result;
 }
 

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "core/Settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -190,7 +190,13 @@ Settings load(const QString &folder)
 
 bool save(const QString &folder, const Settings &values)
 {
+    // The configuration folder of a new user may not exist yet.
+    if (!QDir().mkpath(folder))
+        return false;
     QSaveFile out(path(folder));
+    // A portable copy may own a writable qv.ini in a folder it cannot
+    // write: there the file is rewritten in place.
+    out.setDirectWriteFallback(true);
     if (!out.open(QIODevice::WriteOnly))
         return false;
     out.write(serialize(values));

@@ -44,8 +44,10 @@ Settings parse(const QByteArray &bytes, const Settings &fallback = Settings::def
 // Missing file (or a directory of that name) or an unreadable one: defaults.
 Settings load(const QString &folder);
 
-// Writes beside the old file and renames over it, so a failed save never
-// leaves a truncated qv.ini behind. Returns false when nothing was replaced.
+// Creates the folder when missing, writes beside the old file and renames
+// over it, so a failed save never leaves a truncated qv.ini behind; only a
+// folder that cannot be written but holds a writable qv.ini has the file
+// rewritten in place. Returns false when nothing was written.
 bool save(const QString &folder, const Settings &values);
 
 } // namespace SettingsFile
