@@ -181,8 +181,9 @@ private slots:
 
         QTest::newRow("byte order mark, comments, CDATA, references") << zipOf(withPart(xlsxParts({}), "xl/worksheets/sheet1.xml",
             "\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- made by hand --><worksheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\">"
-            "<c r=\"A1\" t=\"inlineStr\"><is><t><![CDATA[<&>]]>&#x4E2D;&#25991;&amp;&lt;</t></is></c></row></sheetData></worksheet>"))
-            << QStringList{"sheet S", "S!A1 text <&>中文&<"};
+            "<c r=\"A1\" t=\"inlineStr\"><is><t><![CDATA[<&>]]>&#x4E2D;&#25991;&amp;&lt;</t></is></c>"
+            "<c r=\"B1\" t=\"inlineStr\"><is><t>a\r\nb\rc&#13;</t></is></c></row></sheetData></worksheet>"))
+            << QStringList{"sheet S", "S!A1 text <&>中文&<", "S!B1 text a\nb\nc\r"};
 
         QTest::newRow("cells without addresses follow on") << zipOf(xlsxParts(
             "<row><c><v>1</v></c><c><v>2</v></c></row><row><c t=\"inlineStr\"><is><t>x_x000D__x005F_</t></is></c></row>"))

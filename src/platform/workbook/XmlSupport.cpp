@@ -134,17 +134,39 @@ void XmlPart::readName(QByteArray &into)
     m_at += length;
 }
 
-// Text with its references replaced: &lt; &gt; &amp; &quot; &apos; &#N; &#xH;.
-void XmlPart::decodeInto(QByteArray &out, const char *from, qsizetype length)
+// Literal text as XML reads it: a line end (CR LF or CR) is one LF; in an
+// attribute value every white-space character is a blank.
+static void appendLiteral(QByteArray &out, const char *from, qsizetype length, bool attribute)
+{
+    if (!std::memchr(from, '\r', size_t(length)) && (!attribute || (!std::memchr(from, '\n', size_t(length)) && !std::memchr(from, '\t', size_t(length))))) {
+        out.append(from, length);
+        return;
+    }
+    for (qsizetype i = 0; i < length; ++i) {
+        char c = from[i];
+        if (c == '\r') {
+            if (i + 1 < length && from[i + 1] == '\n')
+                ++i;
+            c = '\n';
+        }
+        if (attribute && (c == '\n' || c == '\t'))
+            c = ' ';
+        out += c;
+    }
+}
+
+// Text with its references replaced: &lt; &gt; &amp; &quot; &apos; &#N; &#xH;
+// (a character given by reference is kept as it is).
+void XmlPart::decodeInto(QByteArray &out, const char *from, qsizetype length, bool attribute)
 {
     const char *end = from + length;
     while (from < end) {
         const char *amp = static_cast<const char *>(std::memchr(from, '&', size_t(end - from)));
         if (!amp) {
-            out.append(from, end - from);
+            appendLiteral(out, from, end - from, attribute);
             return;
         }
-        out.append(from, amp - from);
+        appendLiteral(out, from, amp - from, attribute);
         const char *semi = static_cast<const char *>(std::memchr(amp, ';', size_t(end - amp)));
         if (!semi)
             fail();
@@ -210,7 +232,7 @@ void XmlPart::readStartTag()
                 fail();
         }
         a.value.resize(0);
-        decodeInto(a.value, m_buffer.constData() + m_at, length);
+        decodeInto(a.value, m_buffer.constData() + m_at, length, true);
         m_at += length + 1;
         if (a.prefix.isEmpty() && a.name == "xmlns")
             m_namespaces.insert(QByteArray(), a.value);
@@ -259,7 +281,7 @@ bool XmlPart::next()
                     break;
                 }
             }
-            decodeInto(m_text, m_buffer.constData() + m_at, length);
+            decodeInto(m_text, m_buffer.constData() + m_at, length, false);
             m_at += length;
             if (m_depth == 0) {
                 for (char c : m_text)
@@ -290,12 +312,12 @@ bool XmlPart::next()
                 for (;;) {
                     const qsizetype found = m_buffer.indexOf("]]>", m_at);
                     if (found >= 0) {
-                        m_text.append(m_buffer.constData() + m_at, found - m_at);
+                        appendLiteral(m_text, m_buffer.constData() + m_at, found - m_at, false);
                         m_at = found + 3;
                         break;
                     }
                     const qsizetype take = std::max<qsizetype>(m_buffer.size() - m_at - 2, 0);
-                    m_text.append(m_buffer.constData() + m_at, take);
+                    appendLiteral(m_text, m_buffer.constData() + m_at, take, false);
                     m_at += take;
                     if (m_text.size() > kLongestText)
                         refuse(ReadFailure::TooLarge);

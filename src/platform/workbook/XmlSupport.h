@@ -84,7 +84,7 @@ private:
     void expect(const char *literal);
     void skipPast(const char *terminator);
     void readName(QByteArray &into);
-    void decodeInto(QByteArray &out, const char *from, qsizetype length);
+    void decodeInto(QByteArray &out, const char *from, qsizetype length, bool attribute);
     void readStartTag();
 
     ZipPackage &m_package;
