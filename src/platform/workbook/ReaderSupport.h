@@ -77,17 +77,24 @@ public:
             refuse(ReadFailure::Damaged);
         const auto r = static_cast<size_t>(row);
         const auto c = static_cast<size_t>(column);
-        std::int64_t added = 0;
+        // What the cell needs at least, checked before anything is allocated...
+        std::int64_t needed = 0;
         if (r >= sheet.rows.size())
-            added += static_cast<std::int64_t>(r + 1 - sheet.rows.size());
+            needed += static_cast<std::int64_t>(r + 1 - sheet.rows.size());
         const size_t have = r < sheet.rows.size() ? sheet.rows[r].size() : 0;
         if (c >= have)
-            added += static_cast<std::int64_t>(c + 1 - have);
-        m_slots += added;
+            needed += static_cast<std::int64_t>(c + 1 - have);
         m_characters += value.text.size();
-        if (m_slots > limits::kCellSlots || m_characters > limits::kTextCharacters)
+        if (m_slots + needed > limits::kCellSlots || m_characters > limits::kTextCharacters)
             refuse(ReadFailure::TooLarge);
+        // ...and what was allocated in the end, room to grow included.
+        const size_t rowsBefore = sheet.rows.capacity();
+        const size_t cellsBefore = r < sheet.rows.size() ? sheet.rows[r].capacity() : 0;
         sheet.set(static_cast<int>(row), static_cast<int>(column), std::move(value));
+        m_slots += static_cast<std::int64_t>(sheet.rows.capacity() - rowsBefore)
+                   + static_cast<std::int64_t>(sheet.rows[r].capacity() - cellsBefore);
+        if (m_slots > limits::kCellSlots)
+            refuse(ReadFailure::TooLarge);
     }
 
     // Text kept outside the cells (a shared-string table) counts too.

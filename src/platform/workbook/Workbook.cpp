@@ -29,6 +29,10 @@ void WorkbookSheet::set(int row, int column, CellValue value)
     if (row >= rowCount())
         rows.resize(static_cast<size_t>(row) + 1);
     auto &cells = rows[static_cast<size_t>(row)];
+    // Rows are read cell by cell: room for as many as the widest row so
+    // far (within reason) saves growing each row step by step.
+    if (cells.empty())
+        cells.reserve(static_cast<size_t>(std::clamp(columnCount, column + 1, std::max(column + 1, 64))));
     if (column >= static_cast<int>(cells.size()))
         cells.resize(static_cast<size_t>(column) + 1);
     cells[static_cast<size_t>(column)] = std::move(value);

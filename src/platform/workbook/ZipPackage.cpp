@@ -10,7 +10,7 @@ class ZipPartDevice : public QIODevice {
 public:
     ZipPartDevice(ZipPackage &package, zip_file_t *file) : m_package(package), m_file(file)
     {
-        QIODevice::open(QIODevice::ReadOnly);
+        QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered); // the XML cursor buffers
     }
     ~ZipPartDevice() override { zip_fclose(m_file); }
     bool isSequential() const override { return true; }
