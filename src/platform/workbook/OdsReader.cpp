@@ -161,7 +161,7 @@ private:
         std::optional<QString> stringValue;
         QString value, dateValue, timeValue, booleanValue;
         for (const auto &a : xml.attributes()) {
-            const QByteArray &name = a.name;
+            const QByteArrayView name = a.name;
             if (name == "value-type")
                 (xml.namespaceOf(a.prefix).contains("calcext") ? extensionType : type) = QString::fromUtf8(a.value);
             else if (name == "formula")

@@ -37,14 +37,11 @@ void appendUtf8(QByteArray &out, uint code)
     }
 }
 
-void split(const QByteArray &qualified, QByteArray &prefix, QByteArray &local)
+void split(const QByteArray &qualified, QByteArrayView &prefix, QByteArrayView &local)
 {
     const qsizetype colon = qualified.indexOf(':');
-    prefix.resize(0);
-    local.resize(0);
-    if (colon >= 0)
-        prefix.append(qualified.constData(), colon);
-    local.append(qualified.constData() + colon + 1, qualified.size() - colon - 1);
+    prefix = QByteArrayView(qualified.constData(), std::max<qsizetype>(colon, 0));
+    local = QByteArrayView(qualified.constData() + colon + 1, qualified.size() - colon - 1);
 }
 
 void setTo(QByteArray &to, const char *data, qsizetype length)
@@ -215,8 +212,8 @@ void XmlPart::readStartTag()
         if (m_attributeCount == m_attributes.size())
             m_attributes.emplace_back();
         Attribute &a = m_attributes[m_attributeCount++];
-        readName(m_text);
-        split(m_text, a.prefix, a.name);
+        readName(a.qualified);
+        split(a.qualified, a.prefix, a.name);
         while (isSpace(peek()))
             ++m_at;
         expect("=");
@@ -237,7 +234,7 @@ void XmlPart::readStartTag()
         if (a.prefix.isEmpty() && a.name == "xmlns")
             m_namespaces.insert(QByteArray(), a.value);
         else if (a.prefix == "xmlns")
-            m_namespaces.insert(a.name, a.value);
+            m_namespaces.insert(a.name.toByteArray(), a.value);
     }
     if (m_pendingEnd)
         return;

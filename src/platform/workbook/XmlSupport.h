@@ -24,9 +24,10 @@ public:
     enum class Token { None, Start, End, Characters };
 
     struct Attribute {
-        QByteArray prefix;
-        QByteArray name;  // local
-        QByteArray value; // UTF-8, references replaced
+        QByteArray qualified;
+        QByteArrayView prefix; // within `qualified`
+        QByteArrayView name;   // local, within `qualified`
+        QByteArray value;      // UTF-8, references replaced
     };
 
     XmlPart(ZipPackage &package, const QString &name);
@@ -37,12 +38,14 @@ public:
     bool isStartElement() const { return m_token == Token::Start; }
     bool isEndElement() const { return m_token == Token::End; }
     bool isCharacters() const { return m_token == Token::Characters; }
-    bool isStart(QLatin1StringView localName) const { return m_token == Token::Start && m_name == localName; }
-    bool isEnd(QLatin1StringView localName) const { return m_token == Token::End && m_name == localName; }
+    // Compared as bytes: a QLatin1StringView against a QByteArray would
+    // convert the bytes to a QString on every call.
+    bool isStart(QLatin1StringView localName) const { return m_token == Token::Start && is(localName); }
+    bool isEnd(QLatin1StringView localName) const { return m_token == Token::End && is(localName); }
 
     // The current element's local name, and its namespace URI.
-    QLatin1StringView name() const { return QLatin1StringView(m_name); }
-    QByteArray namespaceUri() const { return m_namespaces.value(m_prefix); }
+    QLatin1StringView name() const { return QLatin1StringView(m_name.data(), m_name.size()); }
+    QByteArray namespaceUri() const { return m_namespaces.value(m_prefix.toByteArray()); }
 
     // An attribute of the current start element by its local name,
     // whatever its prefix; empty when it has none.
@@ -58,7 +61,7 @@ public:
         return QString::fromUtf8(attributeBytes(QByteArrayView(localName.data(), localName.size())));
     }
     std::span<const Attribute> attributes() const { return {m_attributes.data(), m_attributeCount}; }
-    QByteArray namespaceOf(const QByteArray &prefix) const { return m_namespaces.value(prefix); }
+    QByteArray namespaceOf(QByteArrayView prefix) const { return m_namespaces.value(prefix.toByteArray()); }
 
     // The characters of the current Characters token.
     QString text() const { return QString::fromUtf8(m_text); }
@@ -71,6 +74,10 @@ public:
     void skipElement();
 
 private:
+    bool is(QLatin1StringView localName) const
+    {
+        return m_name == QByteArrayView(localName.data(), localName.size());
+    }
     [[noreturn]] void fail();
     // At least `needed` bytes buffered, if the part has them.
     bool fill(qsizetype needed) { return m_buffer.size() - m_at >= needed || refill(needed); }
@@ -97,8 +104,8 @@ private:
     bool m_pendingEnd = false; // after an empty-element tag
     // Buffers are kept and refilled, so that reading a cell allocates nothing.
     QByteArray m_qualified;
-    QByteArray m_prefix;
-    QByteArray m_name;
+    QByteArrayView m_prefix; // within m_qualified
+    QByteArrayView m_name;   // within m_qualified
     std::vector<Attribute> m_attributes;
     size_t m_attributeCount = 0;
     QByteArray m_text;
