@@ -389,8 +389,7 @@ void ImportWizard::cmdPreview_Click()
     const auto prepared = prepareTransfer();
     if (!prepared)
         return;
-    const QString question =
-        TransferCheck::question(TransferCheck::count(prepared->plan), m_idColumn, QString(QChar(u'A' + m_scoreColumn - 1)));
+    const QString question = columnQuestion(prepared->plan);
     // The check's finding without its question: the preview itself asks.
     const QString finding = question.left(question.lastIndexOf(QStringLiteral("仍要輸入嗎")));
     PreviewDialog preview(TransferPreview::build(prepared->plan, prepared->snapshot), finding, this);
@@ -401,17 +400,18 @@ void ImportWizard::cmdPreview_Click()
         ShowStep(5);
 }
 
+QString ImportWizard::columnQuestion(const TransferPlan &plan) const
+{
+    return TransferCheck::question(TransferCheck::count(plan), m_idColumn, QString(QChar(u'A' + m_scoreColumn - 1)));
+}
+
 void ImportWizard::runTransfer(const Prepared &prepared, bool checkColumns)
 {
     const TransferPlan &plan = prepared.plan;
     const FormSnapshot &snapshot = prepared.snapshot;
     if (checkColumns) {
-        const QString question = TransferCheck::question(TransferCheck::count(plan), m_idColumn,
-                                                         QString(QChar(u'A' + m_scoreColumn - 1)));
-        if (!question.isEmpty()
-            && MessageBox::show(this, question, QStringLiteral("輸入成績"), QMessageBox::Yes | QMessageBox::No,
-                                QMessageBox::No, QMessageBox::Warning)
-                   != QMessageBox::Yes) {
+        const QString question = columnQuestion(plan);
+        if (!question.isEmpty() && !MessageBox::askYesNoWarning(this, question, QStringLiteral("輸入成績"))) {
             ShowStep(5);
             return;
         }

@@ -62,6 +62,8 @@ private:
     };
     std::optional<Prepared> prepareTransfer();
     void runTransfer(const Prepared &prepared, bool checkColumns);
+    // The column check's question for this plan; empty when the columns look right.
+    QString columnQuestion(const TransferPlan &plan) const;
     void showColumnHints();
     void refuse();
     void refillSheets();

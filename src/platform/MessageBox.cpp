@@ -55,6 +55,12 @@ bool MessageBox::askYesNo(QWidget *parent, const QString &text, const QString &t
            == QMessageBox::Yes;
 }
 
+bool MessageBox::askYesNoWarning(QWidget *parent, const QString &text, const QString &title)
+{
+    return show(parent, text, title, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, QMessageBox::Warning)
+           == QMessageBox::Yes;
+}
+
 bool MessageBox::askKeepWaiting(QWidget *parent, const QString &text, const QString &title)
 {
     return show(parent, text, title, QMessageBox::Retry | QMessageBox::Abort, QMessageBox::Retry,

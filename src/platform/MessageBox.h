@@ -37,6 +37,9 @@ public:
     static void warning(QWidget *parent, const QString &text, const QString &title);
     static void information(QWidget *parent, const QString &text, const QString &title);
     static bool askYesNo(QWidget *parent, const QString &text, const QString &title); // true on Yes
+    // Yes/No with a warning icon and No as the default: for going on with
+    // something that looks wrong. True on Yes.
+    static bool askYesNoWarning(QWidget *parent, const QString &text, const QString &title);
     // 繼續等待 (Retry, the default) or 停止 (Abort), with a warning icon: true to wait on.
     static bool askKeepWaiting(QWidget *parent, const QString &text, const QString &title);
 
