@@ -1,7 +1,7 @@
 // Reads every workbook of a folder with the embedded reader and with
 // LibreOffice Calc (through the Calc plugin, without recalculating) and
 // compares them sheet by sheet and cell by cell. Needs a display (xvfb-run).
-//   tallyra-compare-workbooks DIR [--reader PROGRAM] [--rows N] [--columns N]
+//   tallyra-compare-workbooks DIR [--reader PROGRAM] [--rows N] [--columns N] [--examples N]
 // With --reader, the embedded side is PROGRAM's "FILE --dump" output
 // (tallyra-read-workbook of another build) instead of this build's reader.
 
@@ -99,8 +99,17 @@ QString address(int row, int column)
 QString describe(const CellValue &v)
 {
     static const char *kinds[] = {"empty", "number", "text", "boolean", "error"};
-    QString text = v.textForm();
-    text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    QString text;
+    // Characters that print as nothing are shown by their code.
+    for (const QChar c : v.textForm()) {
+        if (c == u'\n')
+            text += QLatin1String("\\n");
+        else if (c.unicode() < 0x20 || c.isSurrogate() || c.unicode() == 0xFEFF || c.unicode() >= 0xFFF0
+                 || c.category() == QChar::Other_Format)
+            text += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            text += c;
+    }
     if (text.size() > 40)
         text = text.left(40) + QStringLiteral("…");
     return QStringLiteral("%1 [%2]").arg(QLatin1String(kinds[int(v.kind)]), text);
@@ -120,7 +129,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {
-        QTextStream(stderr) << "usage: tallyra-compare-workbooks DIR [--reader PROGRAM] [--rows N] [--columns N]\n";
+        QTextStream(stderr) << "usage: tallyra-compare-workbooks DIR [--reader PROGRAM] [--rows N] [--columns N] [--examples N]\n";
         return 2;
     }
     const auto option = [&](const char *name, const QString &fallback) {
@@ -130,6 +139,7 @@ int main(int argc, char *argv[])
     const QString program = option("--reader", QString());
     const int maxRows = option("--rows", QStringLiteral("400")).toInt();
     const int maxColumns = option("--columns", QStringLiteral("40")).toInt();
+    const int maxExamples = option("--examples", QStringLiteral("6")).toInt();
 
     auto calcOptions = CalcSpreadsheet::defaultOptions();
     calcOptions.callTimeoutMs = 60000;
@@ -191,22 +201,34 @@ int main(int argc, char *argv[])
             const QString calcName = calc->sheetName(s).value_or(QString());
             if (calcName != sheet.name)
                 differences << QStringLiteral("sheet %1 name: embedded \"%2\", Calc \"%3\"").arg(s).arg(sheet.name, calcName);
-            if (!calc->activateSheet(s))
+            // Every column within the bounds given, down to the last row either side holds.
+            const int columns = maxColumns;
+            // By position, as the transfer reads: activating a hidden sheet
+            // leaves another one active.
+            QVector<int> wanted;
+            for (int c = 1; c <= columns; ++c)
+                wanted << c;
+            const auto calcColumns = calc->readColumns(s, wanted);
+            if (!calcColumns) {
+                differences << QStringLiteral("sheet %1: Calc did not give its cells").arg(s);
                 continue;
-            // The embedded sheet's extent and a margin around it, within the bounds given.
-            const int rows = std::min(sheet.rowCount() + 2, maxRows);
-            const int columns = std::min(sheet.columnCount + 2, maxColumns);
+            }
+            int rows = sheet.rowCount();
+            for (const auto &column : *calcColumns)
+                rows = std::max(rows, int(column.size()));
+            rows = std::min(rows, maxRows);
             for (int r = 1; r <= rows; ++r) {
                 for (int c = 1; c <= columns; ++c) {
                     const CellValue *mine = sheet.at(r - 1, c - 1);
-                    const CellValue theirs = calc->cell(r, c).value_or(CellValue());
+                    const auto &column = (*calcColumns)[c - 1];
+                    const CellValue theirs = r <= column.size() ? column[r - 1] : CellValue();
                     const CellValue embedded = mine ? *mine : CellValue();
                     if (embedded.isEmpty() && theirs.isEmpty())
                         continue;
                     ++cells;
                     if (!same(embedded, theirs)) {
                         ++different;
-                        if (differences.size() < 6)
+                        if (differences.size() < maxExamples)
                             differences << QStringLiteral("%1!%2 embedded %3, Calc %4")
                                                .arg(sheet.name, address(r, c), describe(embedded), describe(theirs));
                     }

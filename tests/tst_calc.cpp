@@ -33,6 +33,7 @@ class TestCalc : public QObject {
     Q_OBJECT
 
     tallyra::test::CalcOffices m_offices;
+    QTemporaryDir m_dir;
 
 private slots:
     void initTestCase() { QVERIFY2(m_offices.prepare(), qPrintable(m_offices.whyNot())); }
@@ -122,6 +123,20 @@ private slots:
             QTest::addRow("%s", name) << kFixtures + QString::fromLatin1(name) << QVector<int>{1, 2};
         for (const char *suffix : {".xlsx", ".xls", ".ods"})
             QTest::addRow("demo%s", suffix) << demo + QString::fromLatin1(suffix) << QVector<int>{2, 5};
+
+        // Texts that travel badly: a tab in a text of several lines, a
+        // leading U+FEFF (a byte order mark to a careless decoder), codes
+        // written for control characters and codes that are only text.
+        const QString odd = m_dir.filePath(QStringLiteral("odd-texts.xlsx"));
+        lxw_workbook *book = workbook_new(odd.toLocal8Bit().constData());
+        lxw_worksheet *ws = workbook_add_worksheet(book, "odd");
+        const char *ids[] = {"810101\t備註\n第二行", "\xEF\xBB\xBF" "810102", "8101\x01" "03", "S_x0041_4", "a_x005F_b", "810106"};
+        for (int row = 0; row < 6; ++row) {
+            worksheet_write_string(ws, lxw_row_t(row), 0, ids[row], nullptr);
+            worksheet_write_number(ws, lxw_row_t(row), 1, 60 + row, nullptr);
+        }
+        workbook_close(book);
+        QTest::addRow("odd texts") << odd << QVector<int>{1, 2};
     }
 
     // What a transfer reads, through both spreadsheets: every cell of the ID

@@ -188,7 +188,7 @@ private slots:
         QVERIFY(boxes.shown().isEmpty());
         QCOMPARE(tallyra::settings().LastFolder, dir.path() + QLatin1Char('/'));
         // Its own status line says why, and so does the gradebook window.
-        const QString why = tallyra::WorkbookReader::failureText(tallyra::ReadFailure::NotWorkbook);
+        const QString why = tallyra::WorkbookReader::failureText(tallyra::ReadFailure::TextFile);
         QCOMPARE(status(w), why);
         QCOMPARE(newestInstance()->window()->statusText(), why);
     }

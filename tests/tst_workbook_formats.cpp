@@ -189,6 +189,26 @@ private slots:
             "<row><c><v>1</v></c><c><v>2</v></c></row><row><c t=\"inlineStr\"><is><t>x_x000D__x005F_</t></is></c></row>"))
             << QStringList{"sheet S", "S!A1 number 1", "S!B1 number 2", "S!A2 text x\r_"};
 
+        QTest::newRow("only codes that need one are decoded") << zipOf(xlsxParts(
+            "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"inlineStr\"><is><t>S_x0041_1_x1_</t></is></c>"
+            "<c r=\"C1\" t=\"inlineStr\"><is><t>_x005f_x0009_|_xFFFE_|_x00012_|_x_|_xD83D__xDE00_</t></is></c>"
+            "<c r=\"D1\" t=\"str\"><v>a_x000D_b</v></c></row>",
+            "<si><t>a_x0020_b_x000a_c_xFEFF_</t></si>"))
+            << QStringList{"sheet S", "S!A1 text a_x0020_b\nc_xFEFF_", "S!B1 text S_x0041_1\u0001",
+                           "S!C1 text _x0009_|\uFFFE|_x00012_|_x_|😀", "S!D1 text a_x000D_b"};
+
+        QTest::newRow("inline string beside a value or a formula") << zipOf(xlsxParts(
+            "<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><v>1.0</v><is><t>x</t></is></c>"
+            "<c r=\"B1\" t=\"inlineStr\"><is><t>y</t></is><v>2</v></c>"
+            "<c r=\"C1\" t=\"inlineStr\"><v> </v><is><t>z</t></is></c>"
+            "<c r=\"D1\" t=\"inlineStr\"><f>\"q\"</f><is><t>u</t></is></c></row>"))
+            << QStringList{"sheet S", "S!C1 text z", "S!D1 error #N/A"};
+
+        QTest::newRow("a leading U+FEFF is text") << zipOf(xlsxParts(
+            "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"inlineStr\"><is><t>\xEF\xBB\xBF" "810102</t></is></c></row>",
+            "<si><t>\xEF\xBB\xBF\xEF\xBB\xBF" "a</t></si>"))
+            << QStringList{"sheet S", "S!A1 text \uFEFF\uFEFFa", "S!B1 text \uFEFF810102"};
+
         // Strict: other namespaces, the same shapes.
         QByteArray strictMain = "http://purl.oclc.org/ooxml/spreadsheetml/main";
         QByteArray strictRel = "http://purl.oclc.org/ooxml/officeDocument/relationships";
@@ -401,6 +421,13 @@ private slots:
         QTest::newRow("a text document") << "letter.ods" << zipOf({{"mimetype", "application/vnd.oasis.opendocument.text"},
             {"content.xml", "<x/>"}}, false) << ReadFailure::NotWorkbook;
         QTest::newRow("Excel 2") << "old.xls" << biffRecord(0x0009, le16(2) + le16(0x10)) << ReadFailure::TooOld;
+        QTest::newRow("CSV named .xls") << "export.xls" << QByteArray("學號,成績\r\n810101,95\r\n") << ReadFailure::TextFile;
+        QTest::newRow("web page named .xls") << "table.xls"
+            << QByteArray("\xEF\xBB\xBF<html><body><table><tr><td>810101</td><td>95</td></tr></table></body></html>")
+            << ReadFailure::TextFile;
+        QTest::newRow("UTF-16 text") << "u16.xls" << QByteArray("\xFF\xFE" "a\0,\0b\0", 8) << ReadFailure::TextFile;
+        QTest::newRow("neither text nor a workbook") << "noise.xls" << QByteArray("\x01\x02\x03\x04 binary", 11)
+            << ReadFailure::NotWorkbook;
     }
 
     void refusals()

@@ -448,6 +448,12 @@ private:
                     }
                     cells.push_back(std::move(c));
                 }
+                // A text of several lines comes with each tab or field as a
+                // U+0001 placeholder; such a cell is read by itself.
+                for (size_t r = 0; r < cells.size(); ++r) {
+                    if (cells[r].kind == Cell::Kind::Text && cells[r].text.find(u'\u0001') != std::u16string::npos)
+                        cells[r] = read(source->getCellByPosition(column - 1, sal_Int32(r)));
+                }
                 // Formula cells are read one by one for their kind of result.
                 const Reference<table::XCellRange> range = source->getCellRangeByPosition(column - 1, 0, column - 1, lastRow);
                 const Reference<sheet::XSheetCellRanges> formulas =

@@ -33,6 +33,13 @@ namespace tallyra {
 
 namespace {
 
+// The office's text unit for unit. QString::fromUtf16 would take a leading
+// U+FEFF or U+FFFE for a byte order mark: drop it, or swap every byte after.
+QString fromOffice(const std::u16string &text)
+{
+    return QString(reinterpret_cast<const QChar *>(text.data()), qsizetype(text.size()));
+}
+
 // The one thread that makes office calls. It is never joined: a call stuck
 // in a dead office must not hold up Tallyra's exit.
 class OfficeWorker {
@@ -160,14 +167,14 @@ OfficeProfiles &profiles(const QString &root)
 
 CellValue toCellValue(const calc::Cell &cell)
 {
-    const auto text = [&] { return QString::fromStdU16String(cell.text); };
+    const auto text = [&] { return fromOffice(cell.text); };
     switch (cell.kind) {
     case calc::Cell::Kind::Empty:
         return {};
     case calc::Cell::Kind::Number:
         // A logical result the office kept from the file shows as 1 or 0.
         if (cell.formula && (cell.number == 0 || cell.number == 1)
-            && LogicalFormula::mayBeLogical(QString::fromStdU16String(cell.formulaText)))
+            && LogicalFormula::mayBeLogical(fromOffice(cell.formulaText)))
             return CellValue::ofBoolean(cell.number != 0);
         return CellValue::ofNumber(cell.number);
     case calc::Cell::Kind::Text:
@@ -252,7 +259,7 @@ std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
             [bridge, pipe]() -> Attempt {
                 std::u16string error;
                 std::shared_ptr<calc::Office> connected = bridge->connect(pipe.toStdU16String(), &error);
-                return {std::move(connected), QString::fromStdU16String(error)};
+                return {std::move(connected), fromOffice(error)};
             },
             options.startTimeoutMs, giveUp);
         if (attempt) {
@@ -311,7 +318,7 @@ std::optional<T> CalcSpreadsheet::call(std::function<T(calc::Office &)> work, in
     const auto result = runOnWorker<Answer>(
         [office = m_office, work = std::move(work)] {
             std::optional<T> value = work(*office);
-            return Answer(std::move(value), QString::fromStdU16String(office->lastError()));
+            return Answer(std::move(value), fromOffice(office->lastError()));
         },
         timeoutMs < 0 ? m_options.callTimeoutMs : timeoutMs, [this] {
             OfficeProcess::killGroup(m_pid);
@@ -391,7 +398,7 @@ std::optional<int> CalcSpreadsheet::sheetCount() const
 std::optional<QString> CalcSpreadsheet::sheetName(int number) const
 {
     const auto name = ask<std::u16string>([number](calc::Office &o) { return o.sheetName(number); });
-    return name ? std::optional(QString::fromStdU16String(*name)) : std::nullopt;
+    return name ? std::optional(fromOffice(*name)) : std::nullopt;
 }
 
 bool CalcSpreadsheet::activateSheet(int number)

@@ -163,19 +163,19 @@ private:
         for (const auto &a : xml.attributes()) {
             const QByteArrayView name = a.name;
             if (name == "value-type")
-                (xml.namespaceOf(a.prefix).contains("calcext") ? extensionType : type) = QString::fromUtf8(a.value);
+                (xml.namespaceOf(a.prefix).contains("calcext") ? extensionType : type) = utf8Text(a.value);
             else if (name == "formula")
                 formula = true;
             else if (name == "string-value")
-                stringValue = QString::fromUtf8(a.value);
+                stringValue = utf8Text(a.value);
             else if (name == "value")
-                value = QString::fromUtf8(a.value);
+                value = utf8Text(a.value);
             else if (name == "date-value")
-                dateValue = QString::fromUtf8(a.value);
+                dateValue = utf8Text(a.value);
             else if (name == "time-value")
-                timeValue = QString::fromUtf8(a.value);
+                timeValue = utf8Text(a.value);
             else if (name == "boolean-value")
-                booleanValue = QString::fromUtf8(a.value);
+                booleanValue = utf8Text(a.value);
         }
         const QString text = cellText(xml);
 

@@ -73,17 +73,36 @@ QHash<QString, Relationship> readRelationships(ZipPackage &package, const QStrin
     return relationships;
 }
 
+int hexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
+// "_x000D_" stands for a character XML cannot hold as such, "_x005F_" for
+// the underscore that would otherwise start one. Calc decodes only those:
+// one to four hex digits naming a control character, the underscore, a
+// surrogate or U+FFFE/U+FFFF. Any other code ("_x0041_") is the text it is.
 QString unescapeCodes(const QString &text)
 {
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_') {
-            bool ok = false;
-            const uint code = QStringView(text).mid(i + 2, 4).toUInt(&ok, 16);
-            if (ok) {
+        if (text[i] == u'_' && i + 1 < text.size() && text[i + 1] == u'x') {
+            qsizetype end = i + 2;
+            uint code = 0;
+            for (int digit; end < text.size() && end < i + 6 && (digit = hexDigit(text[end])) >= 0; ++end)
+                code = code * 16 + uint(digit);
+            const bool decoded = code < 0x20 || code == 0x5F || (code >= 0xD800 && code <= 0xDFFF) || code >= 0xFFFE;
+            if (end > i + 2 && end < text.size() && text[end] == u'_' && decoded) {
                 out += QChar(char16_t(code));
-                i += 6;
+                i = end;
                 continue;
             }
         }
@@ -92,9 +111,8 @@ QString unescapeCodes(const QString &text)
     return out;
 }
 
-// "_x000D_" stands for a character XML cannot hold as such; "_x005F_" for
-// the underscore that would otherwise start one. A line break kept with
-// its carriage return is one line break, as Calc reads it.
+// A line break kept with its carriage return is one line break, as Calc
+// reads it.
 QString unescape(QString text)
 {
     if (!text.contains(QLatin1String("_x")))
@@ -327,10 +345,14 @@ private:
             }
         }
         if (type == CellType::Inline) {
-            // Its text is in <is>; a <v> beside it is not read, as in Calc.
-            if (inlineText)
-                return formula ? formulaTextCell(*inlineText) : textCell(*inlineText);
-            return formula ? missingResultCell() : CellValue();
+            // Its text is in <is>, and is never a formula's result. Calc takes
+            // a cell with a <v> beside it for one whose value has no type it
+            // knows, and leaves it empty.
+            if (formula)
+                return missingResultCell();
+            if (hasValue && !QByteArrayView(m_value).trimmed().isEmpty())
+                return CellValue();
+            return inlineText ? textCell(*inlineText) : CellValue();
         }
         if (!hasValue)
             return formula ? missingResultCell() : CellValue();
@@ -348,10 +370,12 @@ private:
                 refuse(ReadFailure::Damaged);
             return textCell(m_strings[static_cast<size_t>(index)]);
         }
-        case CellType::String: {
-            const QString text = unescape(QString::fromUtf8(m_value));
-            return formula ? formulaTextCell(text) : textCell(text);
-        }
+        case CellType::String:
+            // A typed "str" value is taken as it stands, codes and all, as in
+            // Calc; a formula's result is decoded as a string's text is.
+            if (!formula)
+                return textCell(utf8Text(m_value));
+            return formulaTextCell(unescape(utf8Text(m_value)));
         case CellType::Boolean:
             if (value == "1" || value == "true")
                 return CellValue::ofBoolean(true);
@@ -359,10 +383,10 @@ private:
                 return CellValue::ofBoolean(false);
             refuse(ReadFailure::Damaged);
         case CellType::Error:
-            return CellValue::ofError(QString::fromUtf8(value));
+            return CellValue::ofError(utf8Text(value));
         case CellType::Date: {
             // A date Calc cannot take for one stays the text it is.
-            const QString text = QString::fromUtf8(value);
+            const QString text = utf8Text(value);
             const auto serial = serialOfIsoDateTime(text, m_from1904);
             return serial ? numberCell(*serial) : textCell(text);
         }

@@ -75,6 +75,26 @@ bool startsWith(const QByteArray &bytes, const char *magic, qsizetype length)
     return bytes.size() >= length && std::memcmp(bytes.constData(), magic, static_cast<size_t>(length)) == 0;
 }
 
+// Text rather than a binary or zipped workbook: a byte order mark, or no
+// control character but line ends and tabs in its first kilobytes. Web
+// systems often save CSV or an HTML table under a workbook's name; what
+// Calc makes of one depends on its guesses at the encoding and separators,
+// never on stored cell values, so it is named for what it is and refused.
+bool looksLikeText(const QByteArray &bytes)
+{
+    if (startsWith(bytes, "\xEF\xBB\xBF", 3) || startsWith(bytes, "\xFF\xFE", 2) || startsWith(bytes, "\xFE\xFF", 2))
+        return true;
+    const qsizetype n = std::min<qsizetype>(bytes.size(), 4096);
+    if (n == 0)
+        return false;
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f')
+            return false;
+    }
+    return true;
+}
+
 Workbook readAny(const QByteArray &bytes)
 {
     if (startsWith(bytes, "PK\x03\x04", 4)) {
@@ -92,7 +112,7 @@ Workbook readAny(const QByteArray &bytes)
     // Excel 2, 3 and 4 wrote their records straight into the file.
     if (startsWith(bytes, "\x09\x00", 2) || startsWith(bytes, "\x09\x02", 2) || startsWith(bytes, "\x09\x04", 2))
         return readOldXls(bytes);
-    refuse(ReadFailure::NotWorkbook);
+    refuse(looksLikeText(bytes) ? ReadFailure::TextFile : ReadFailure::NotWorkbook);
 }
 
 } // namespace
@@ -138,6 +158,7 @@ QString failureText(ReadFailure failure)
     // Short enough for the wizard's status line.
     case ReadFailure::Missing: return QStringLiteral("無法開啟：找不到檔案或沒有讀取權限");
     case ReadFailure::NotWorkbook: return QStringLiteral("無法讀取：不是 Excel 或 ODS 成績冊");
+    case ReadFailure::TextFile: return QStringLiteral("無法讀取：這是文字檔（如 CSV、網頁），請先另存為 Excel 或 ODS 格式");
     case ReadFailure::Damaged: return QStringLiteral("無法讀取：檔案已損壞或不完整");
     case ReadFailure::Encrypted: return QStringLiteral("無法讀取：檔案有密碼保護");
     case ReadFailure::TooOld: return QStringLiteral("無法讀取：格式太舊（Excel 5.0 以前）");

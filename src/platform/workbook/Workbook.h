@@ -31,6 +31,7 @@ enum class ReadFailure {
     None,
     Missing,     // no such file, or it cannot be opened
     NotWorkbook, // some other kind of file
+    TextFile,    // text, CSV or a web page, whatever its name says
     Damaged,     // cut short or malformed
     Encrypted,   // locked with a password
     TooOld,      // a format before Excel 5

@@ -19,6 +19,18 @@
 
 namespace tallyra::WorkbookReader {
 
+// UTF-8 text as it stands. QString::fromUtf8 drops a leading U+FEFF as a
+// byte order mark, which inside a part is a character of the text.
+inline QString utf8Text(QByteArrayView bytes)
+{
+    qsizetype marks = 0;
+    while (bytes.sliced(marks * 3).startsWith("\xEF\xBB\xBF"))
+        ++marks;
+    if (marks == 0)
+        return QString::fromUtf8(bytes);
+    return QString(marks, QChar(0xFEFF)) + QString::fromUtf8(bytes.sliced(marks * 3));
+}
+
 class XmlPart {
 public:
     enum class Token { None, Start, End, Characters };
@@ -58,16 +70,16 @@ public:
     }
     QString attribute(QLatin1StringView localName) const
     {
-        return QString::fromUtf8(attributeBytes(QByteArrayView(localName.data(), localName.size())));
+        return utf8Text(attributeBytes(QByteArrayView(localName.data(), localName.size())));
     }
     std::span<const Attribute> attributes() const { return {m_attributes.data(), m_attributeCount}; }
     QByteArray namespaceOf(QByteArrayView prefix) const { return m_namespaces.value(prefix.toByteArray()); }
 
     // The characters of the current Characters token.
-    QString text() const { return QString::fromUtf8(m_text); }
+    QString text() const { return utf8Text(m_text); }
 
     // The text of the current element, which holds no other element.
-    QString elementText() { return QString::fromUtf8(elementBytes()); }
+    QString elementText() { return utf8Text(elementBytes()); }
     const QByteArray &elementBytes();
 
     // Leaves the current element with all it holds.
