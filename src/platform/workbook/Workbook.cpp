@@ -158,7 +158,7 @@ QString failureText(ReadFailure failure)
     // Short enough for the wizard's status line.
     case ReadFailure::Missing: return QStringLiteral("無法開啟：找不到檔案或沒有讀取權限");
     case ReadFailure::NotWorkbook: return QStringLiteral("無法讀取：不是 Excel 或 ODS 成績冊");
-    case ReadFailure::TextFile: return QStringLiteral("無法讀取：這是文字檔（如 CSV、網頁），請先另存為 Excel 或 ODS 格式");
+    case ReadFailure::TextFile: return QStringLiteral("無法讀取：這是文字檔，請另存為 Excel 或 ODS 格式");
     case ReadFailure::Damaged: return QStringLiteral("無法讀取：檔案已損壞或不完整");
     case ReadFailure::Encrypted: return QStringLiteral("無法讀取：檔案有密碼保護");
     case ReadFailure::TooOld: return QStringLiteral("無法讀取：格式太舊（Excel 5.0 以前）");
