@@ -104,7 +104,7 @@ private slots:
         QVERIFY(snapshot.ok());
         runInPage(m_browser.get(), QStringLiteral("window.frames['FCONTENT'].location.reload()"));
         QTRY_COMPARE_WITH_TIMEOUT(runInPage(m_browser.get(), frameScript("d.readyState + (d.forms.wlist ? '' : '-')")).toString(),
-                                  QStringLiteral("complete"), 10000);
+                                  QStringLiteral("complete"), 30000);
         const auto report = m_browser->writeForm(kFrame, kForm, snapshot, {{2, "S0123", FieldWrite::Target::Value, "12"}});
         QVERIFY(!report.sameForm);
         QVERIFY(!report.ok());

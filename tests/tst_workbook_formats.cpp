@@ -353,6 +353,26 @@ private slots:
         QTest::newRow("BIFF5 with a Big5 code page") << QByteArray("Book")
             << biffStream(false, {{"Sheet1", biff5Cells, 0}}, biffRecord(0x0042, le16(950)))
             << QStringList{"sheet Sheet1", "Sheet1!A1 text 成績", "Sheet1!B1 text abc", "Sheet1!C1 number 60"};
+
+        // No code page named: each text in its font's character set. The
+        // cells' XF 15 uses font number 5, the fifth record (no font 4).
+        const auto fonts = [](quint8 charset) {
+            QByteArray records;
+            for (int i = 0; i < 5; ++i)
+                records += biffRecord(0x0031, QByteArray(12, '\0') + char(i == 4 ? charset : 0) + '\0' + char(5) + "Arial");
+            for (int i = 0; i < 16; ++i)
+                records += biffRecord(0x00E0, le16(i == 15 ? 5 : 0) + QByteArray(14, '\0'));
+            return records;
+        };
+        const QByteArray big5Label = biffRecord(0x0204, cellHeader(0, 0) + le16(4) + QByteArray("\xa6\xa8\xc1\x5a"));
+        QTest::newRow("BIFF5 without a code page, Big5 font") << QByteArray("Book")
+            << biffStream(false, {{"Sheet1", big5Label, 0}}, fonts(136)) << QStringList{"sheet Sheet1", "Sheet1!A1 text 成績"};
+        QTest::newRow("BIFF5 naming UTF-16, Big5 font") << QByteArray("Book")
+            << biffStream(false, {{"Sheet1", big5Label, 0}}, biffRecord(0x0042, le16(1200)) + fonts(136))
+            << QStringList{"sheet Sheet1", "Sheet1!A1 text 成績"};
+        QTest::newRow("BIFF5 code page before the font's") << QByteArray("Book")
+            << biffStream(false, {{"Sheet1", big5Label, 0}}, biffRecord(0x0042, le16(950)) + fonts(204))
+            << QStringList{"sheet Sheet1", "Sheet1!A1 text 成績"};
     }
 
     void biff()

@@ -23,7 +23,7 @@ constexpr quint16 Bof = 0x0809, Eof = 0x000A, Continue = 0x003C, FilePass = 0x00
                   BoundSheet = 0x0085, Sst = 0x00FC, Number = 0x0203, Rk = 0x027E, MulRk = 0x00BD,
                   LabelSst = 0x00FD, Label = 0x0204, RString = 0x00D6, BoolErr = 0x0205, Formula = 0x0006,
                   Formula3 = 0x0206, Formula4 = 0x0406, String = 0x0207, Array = 0x0221, ShrFmla = 0x04BC,
-                  Table = 0x0236;
+                  Table = 0x0236, Font = 0x0031, Xf = 0x00E0;
 // The BOF records of BIFF2, 3 and 4.
 constexpr quint16 Bof2 = 0x0009, Bof3 = 0x0209, Bof4 = 0x0409;
 constexpr quint16 OldBofs[] = {Bof2, Bof3, Bof4};
@@ -107,7 +107,38 @@ double rkValue(quint32 rk)
 // The 8-bit strings of BIFF5 in the workbook's code page.
 class CodePage {
 public:
-    void set(quint16 number) { m_number = number; }
+    void set(quint16 number)
+    {
+        m_number = number;
+        m_given = true;
+    }
+    // Whether the workbook named an 8-bit code page (1200, "UTF-16", is none).
+    bool known() const { return m_given && m_number != 1200; }
+
+    // The code page of a font's Windows character set; 0 for none known
+    // (DEFAULT_CHARSET, SYMBOL_CHARSET and the like).
+    static quint16 ofCharset(quint8 charset)
+    {
+        switch (charset) {
+        case 0: return 1252;
+        case 128: return 932;
+        case 129: return 949;
+        case 134: return 936;
+        case 136: return 950;
+        case 161: return 1253;
+        case 162: return 1254;
+        case 163: return 1258;
+        case 177: return 1255;
+        case 178: return 1256;
+        case 186: return 1257;
+        case 204: return 1251;
+        case 222: return 874;
+        case 238: return 1250;
+        default: return 0;
+        }
+    }
+
+    quint16 number() const { return m_number; }
 
     QString decode(const QByteArray &bytes) const
     {
@@ -158,6 +189,7 @@ private:
     }
 
     quint16 m_number = 1252;
+    bool m_given = false;
 };
 
 class XlsReader {
@@ -192,12 +224,28 @@ private:
     };
 
     // A string of the workbook's version: BIFF8's unicode, BIFF5's bytes.
-    QString string(BiffCursor &c, bool shortLength = false)
+    QString string(BiffCursor &c, bool shortLength = false) { return string(c, m_codePage, shortLength); }
+    QString string(BiffCursor &c, const CodePage &codePage, bool shortLength = false)
     {
         if (m_biff8)
             return c.unicodeString(shortLength);
         const qsizetype count = shortLength ? c.u8() : c.u16();
-        return m_codePage.decode(c.bytes(count));
+        return codePage.decode(c.bytes(count));
+    }
+
+    // The bytes of a BIFF5 cell's text are in the workbook's code page; a
+    // workbook that names none (or names UTF-16, which no byte string can
+    // be) has them in the character set of the cell's font, as Calc reads them.
+    const CodePage &cellCodePage(quint16 xf) const
+    {
+        if (m_codePage.known() || xf >= m_xfFonts.size())
+            return m_codePage;
+        // The fourth font is never written: font numbers from 4 on count from 5.
+        const quint16 font = m_xfFonts[xf];
+        const size_t index = font >= 4 ? font - 1u : font;
+        if (index >= m_fontCodePages.size() || m_fontCodePages[index].number() == 0)
+            return m_codePage;
+        return m_fontCodePages[index];
     }
 
     void readGlobals()
@@ -228,6 +276,17 @@ private:
                 refuse(ReadFailure::Encrypted);
             case record::CodePage:
                 m_codePage.set(c.u16());
+                break;
+            case record::Font:
+                if (!m_biff8 && r.size() >= 13) {
+                    c.skip(12);
+                    m_fontCodePages.emplace_back();
+                    m_fontCodePages.back().set(CodePage::ofCharset(c.u8()));
+                }
+                break;
+            case record::Xf:
+                if (!m_biff8 && r.size() >= 2)
+                    m_xfFonts.push_back(c.u16());
                 break;
             case record::BoundSheet: {
                 const quint32 offset = c.u32();
@@ -338,8 +397,8 @@ private:
             case record::Label:
             case record::RString: {
                 const int row = c.u16(), column = c.u16();
-                c.u16();
-                m_builder.put(sheet, row, column, textCell(string(c)));
+                const quint16 xf = c.u16();
+                m_builder.put(sheet, row, column, textCell(string(c, cellCodePage(xf))));
                 break;
             }
             case record::BoolErr: {
@@ -394,6 +453,8 @@ private:
     bool m_biff8Name;
     bool m_biff8 = true;
     CodePage m_codePage;
+    std::vector<CodePage> m_fontCodePages; // BIFF5: by font number, from each font's character set
+    std::vector<quint16> m_xfFonts;        // BIFF5: each XF's font number
     std::vector<SheetEntry> m_sheets;
     std::vector<QString> m_strings;
     WorkbookBuilder m_builder;
