@@ -4,6 +4,7 @@
 #include "support/WorkbookFiles.h"
 
 #include "platform/workbook/Workbook.h"
+#include "platform/workbook/XlsDecryption.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -386,6 +387,73 @@ private slots:
         const auto book = WorkbookReader::read(path, &failure);
         QVERIFY2(book, qPrintable(WorkbookReader::failureText(failure)));
         QCOMPARE(describe(*book), cells);
+    }
+
+    // Excel encrypts a workbook whose structure is protected with its
+    // default password; such files read as Calc reads them. A password of
+    // the teacher's own, or Excel 95's XOR obfuscation, is refused.
+    void encryptedWorkbooks_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("cells"); // empty: refused as encrypted
+        const QString dir = QStringLiteral(TALLYRA_TEST_FIXTURES "/workbooks/");
+        QTest::newRow("default password, RC4") << dir + "corpus/exceldatareader-TestExcel_2040.xls"
+            << QStringList{"sheet Sheet1", "Sheet1!A1 text Name", "Sheet1!B1 text Id", "Sheet1!C1 text Education",
+                           "Sheet1!A2 text Kathiravan", "Sheet1!B2 number 100", "Sheet1!C2 text M.S", "sheet Sheet2", "sheet Sheet3"};
+        QTest::newRow("own password, CryptoAPI") << dir + "locked/exceldatareader-std_rc4_pwd_password.xls" << QStringList();
+        QTest::newRow("own password, 40-bit key") << dir + "locked/exceldatareader-crypto_keylength40.xls" << QStringList();
+        QTest::newRow("own password, XOR") << dir + "locked/exceldatareader-xor_pwd_password.xls" << QStringList();
+    }
+
+    void encryptedWorkbooks()
+    {
+        QFETCH(QString, path);
+        QFETCH(QStringList, cells);
+        ReadFailure failure = ReadFailure::None;
+        const auto book = WorkbookReader::read(path, &failure);
+        if (cells.isEmpty()) {
+            QVERIFY(!book);
+            QCOMPARE(failure, ReadFailure::Encrypted);
+        } else {
+            QVERIFY2(book, qPrintable(WorkbookReader::failureText(failure)));
+            QCOMPARE(describe(*book), cells);
+        }
+    }
+
+    // With the password they were locked with, the CryptoAPI files decrypt
+    // record for record: written out again without their FILEPASS, they read.
+    void decryptionWithTheRightPassword_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("sheets");
+        const QString dir = QStringLiteral(TALLYRA_TEST_FIXTURES "/workbooks/locked/");
+        QTest::newRow("128-bit") << dir + "exceldatareader-std_rc4_pwd_password.xls" << QStringList{"Sheet1"};
+        QTest::newRow("40-bit") << dir + "exceldatareader-crypto_keylength40.xls" << QStringList{"Sheet1", "Sheet2", "Sheet3"};
+    }
+
+    void decryptionWithTheRightPassword()
+    {
+        QFETCH(QString, path);
+        QFETCH(QStringList, sheets);
+        const QByteArray stream = readCompoundStream(path, "Workbook");
+        QVERIFY(!stream.isEmpty());
+        QByteArray wrong = stream;
+        QCOMPARE(WorkbookReader::decryptXls(wrong, QStringLiteral("passwort")), WorkbookReader::Decryption::WrongPassword);
+        QCOMPARE(wrong, stream);
+        QByteArray plain = stream;
+        QCOMPARE(WorkbookReader::decryptXls(plain, QStringLiteral("password")), WorkbookReader::Decryption::Decrypted);
+        const qsizetype filePass = plain.indexOf(QByteArray("\x2f\x00", 2), 4);
+        QVERIFY(filePass > 0);
+        plain[filePass] = char(0xFF); // an unknown record in its place
+        const QString copy = m_dir.filePath(QStringLiteral("plain.xls"));
+        QVERIFY(writeCompoundFile(copy, {{"Workbook", plain}}));
+        ReadFailure failure = ReadFailure::None;
+        const auto book = WorkbookReader::read(copy, &failure);
+        QVERIFY2(book, qPrintable(WorkbookReader::failureText(failure)));
+        QStringList names;
+        for (const auto &sheet : book->sheets)
+            names << sheet.name;
+        QCOMPARE(names, sheets);
     }
 
     // Each refused whole, with its reason, within seconds.

@@ -1,5 +1,8 @@
 #include "support/WorkbookFiles.h"
 
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-stdio.h>
@@ -62,6 +65,30 @@ bool writeCompoundFile(const QString &path, const QList<QPair<QByteArray, QByteA
     gsf_output_close(GSF_OUTPUT(ole));
     g_object_unref(ole);
     return true;
+}
+
+QByteArray readCompoundStream(const QString &path, const char *name)
+{
+    gsf_init();
+    GError *error = nullptr;
+    GsfInput *source = gsf_input_stdio_new(path.toLocal8Bit().constData(), &error);
+    g_clear_error(&error);
+    if (!source)
+        return {};
+    GsfInfile *ole = gsf_infile_msole_new(source, &error);
+    g_clear_error(&error);
+    g_object_unref(source);
+    if (!ole)
+        return {};
+    QByteArray out;
+    if (GsfInput *stream = gsf_infile_child_by_name(ole, name)) {
+        out.resize(qsizetype(gsf_input_size(stream)));
+        if (!out.isEmpty() && !gsf_input_read(stream, size_t(out.size()), reinterpret_cast<guint8 *>(out.data())))
+            out.clear();
+        g_object_unref(stream);
+    }
+    g_object_unref(ole);
+    return out;
 }
 
 QByteArray le16(quint16 v) { return QByteArray(1, char(v & 0xFF)) + char(v >> 8); }

@@ -17,6 +17,8 @@ QByteArray zipOf(const Parts &parts, bool deflate = true);
 
 // An OLE compound file with the given streams.
 bool writeCompoundFile(const QString &path, const QList<QPair<QByteArray, QByteArray>> &streams);
+// One stream of a compound file; nothing when it has no such stream.
+QByteArray readCompoundStream(const QString &path, const char *name);
 
 QByteArray biffRecord(quint16 type, const QByteArray &data);
 QByteArray le16(quint16 v);

@@ -4,6 +4,7 @@
 // list and the shared strings, each worksheet its cells; charts and other
 // substreams are passed over. Dates are the serial numbers they are stored as.
 #include "platform/workbook/BiffCursor.h"
+#include "platform/workbook/XlsDecryption.h"
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
@@ -194,7 +195,10 @@ private:
 
 class XlsReader {
 public:
-    explicit XlsReader(QByteArray stream, bool biff8Name) : m_stream(std::move(stream)), m_biff8Name(biff8Name) {}
+    explicit XlsReader(QByteArray stream, bool biff8Name, bool decrypted = false)
+        : m_stream(std::move(stream)), m_biff8Name(biff8Name), m_decrypted(decrypted)
+    {
+    }
 
     Workbook read()
     {
@@ -273,7 +277,9 @@ private:
             case record::Eof:
                 return;
             case record::FilePass:
-                refuse(ReadFailure::Encrypted);
+                if (!m_decrypted)
+                    refuse(ReadFailure::Encrypted);
+                break;
             case record::CodePage:
                 m_codePage.set(c.u16());
                 break;
@@ -451,6 +457,7 @@ private:
 
     QByteArray m_stream;
     bool m_biff8Name;
+    bool m_decrypted;
     bool m_biff8 = true;
     CodePage m_codePage;
     std::vector<CodePage> m_fontCodePages; // BIFF5: by font number, from each font's character set
@@ -517,7 +524,18 @@ Workbook readXls(const QByteArray &bytes)
     QByteArray data(static_cast<qsizetype>(size), Qt::Uninitialized);
     if (size > 0 && !gsf_input_read(stream.get(), static_cast<size_t>(size), reinterpret_cast<guint8 *>(data.data())))
         refuse(ReadFailure::Damaged);
-    return XlsReader(std::move(data), biff8Name).read();
+    bool decrypted = false;
+    switch (decryptXls(data, kExcelDefaultPassword)) {
+    case Decryption::NotEncrypted:
+        break;
+    case Decryption::Decrypted:
+        decrypted = true;
+        break;
+    case Decryption::WrongPassword:
+    case Decryption::Unsupported:
+        refuse(ReadFailure::Encrypted);
+    }
+    return XlsReader(std::move(data), biff8Name, decrypted).read();
 }
 
 } // namespace tallyra::WorkbookReader
