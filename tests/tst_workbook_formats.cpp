@@ -389,6 +389,40 @@ private slots:
         QCOMPARE(describe(*book), cells);
     }
 
+    // Worksheets written straight into the file: Excel 2 (its own cell
+    // records, with a 3-byte attribute) and a BIFF8 sheet stream on its own.
+    void loneSheets_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("cells");
+        const QByteArray attribute(3, '\0');
+        const auto at = [&](quint16 row, quint16 column) { return le16(row) + le16(column) + attribute; };
+        const QByteArray excel2 = biffRecord(0x0009, le16(2) + le16(0x10))
+            + biffRecord(0x0002, at(0, 0) + le16(95)) + biffRecord(0x0003, at(0, 1) + leDouble(77.5))
+            + biffRecord(0x0004, at(1, 0) + char(4) + "S001") + biffRecord(0x0005, at(1, 1) + char(1) + char(0))
+            + biffRecord(0x0005, at(1, 2) + char(0x07) + char(1))
+            + biffRecord(0x0006, at(2, 0) + leDouble(60) + char(0) + char(0))
+            + biffRecord(0x0006, at(2, 1) + specialResult(0, 0) + char(0) + char(0)) + biffRecord(0x0007, char(3) + QByteArray("abc"))
+            + biffRecord(0x000A, {});
+        QTest::newRow("Excel 2") << excel2
+            << QStringList{"sheet Sheet1", "Sheet1!A1 number 95", "Sheet1!B1 number 77.5", "Sheet1!A2 text S001",
+                           "Sheet1!B2 boolean TRUE", "Sheet1!C2 error #DIV/0!", "Sheet1!A3 number 60", "Sheet1!B3 text abc"};
+        const QByteArray sheet8 = biffRecord(0x0809, le16(0x0600) + le16(0x0010) + QByteArray(12, '\0'))
+            + biffRecord(0x0204, cellHeader(0, 0) + le16(2) + char(1) + QByteArray("\x10\x62\x3e\x7e", 4))
+            + number(0, 1, 88) + biffRecord(0x000A, {});
+        QTest::newRow("BIFF8 sheet stream") << sheet8 << QStringList{"sheet Sheet1", "Sheet1!A1 text 成績", "Sheet1!B1 number 88"};
+    }
+
+    void loneSheets()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, cells);
+        ReadFailure failure = ReadFailure::None;
+        const auto book = readFile(QStringLiteral("lone.xls"), file, &failure);
+        QVERIFY2(book, qPrintable(WorkbookReader::failureText(failure)));
+        QCOMPARE(describe(*book), cells);
+    }
+
     // Excel encrypts a workbook whose structure is protected with its
     // default password; such files read as Calc reads them. A password of
     // the teacher's own, or Excel 95's XOR obfuscation, is refused.
@@ -508,7 +542,9 @@ private slots:
             << ReadFailure::Encrypted;
         QTest::newRow("a text document") << "letter.ods" << zipOf({{"mimetype", "application/vnd.oasis.opendocument.text"},
             {"content.xml", "<x/>"}}, false) << ReadFailure::NotWorkbook;
-        QTest::newRow("Excel 2") << "old.xls" << biffRecord(0x0009, le16(2) + le16(0x10)) << ReadFailure::TooOld;
+        QTest::newRow("Excel 2 macro sheet") << "old.xls" << biffRecord(0x0009, le16(2) + le16(0x40)) << ReadFailure::TooOld;
+        QTest::newRow("workbook globals without their compound file") << "globals.xls"
+            << biffRecord(0x0809, le16(0x0600) + le16(0x0005) + QByteArray(12, '\0')) << ReadFailure::NotWorkbook;
         QTest::newRow("CSV named .xls") << "export.xls" << QByteArray("學號,成績\r\n810101,95\r\n") << ReadFailure::TextFile;
         QTest::newRow("web page named .xls") << "table.xls"
             << QByteArray("\xEF\xBB\xBF<html><body><table><tr><td>810101</td><td>95</td></tr></table></body></html>")

@@ -130,6 +130,6 @@ std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904);
 Workbook readOpenXml(const QByteArray &bytes);
 Workbook readOds(const QByteArray &bytes);
 Workbook readXls(const QByteArray &bytes);
-Workbook readOldXls(const QByteArray &bytes); // BIFF2 to BIFF4, outside a compound file
+Workbook readOldXls(const QByteArray &bytes); // a lone worksheet outside a compound file: BIFF2 to 4, or a BIFF5/8 sheet stream
 
 } // namespace tallyra::WorkbookReader

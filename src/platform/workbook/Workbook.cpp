@@ -109,8 +109,10 @@ Workbook readAny(const QByteArray &bytes)
     }
     if (startsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8))
         return readXls(bytes);
-    // Excel 2, 3 and 4 wrote their records straight into the file.
-    if (startsWith(bytes, "\x09\x00", 2) || startsWith(bytes, "\x09\x02", 2) || startsWith(bytes, "\x09\x04", 2))
+    // Excel 2, 3 and 4 wrote their records straight into the file; some
+    // programs write a later sheet stream so too.
+    if (startsWith(bytes, "\x09\x00", 2) || startsWith(bytes, "\x09\x02", 2) || startsWith(bytes, "\x09\x04", 2)
+        || startsWith(bytes, "\x09\x08", 2))
         return readOldXls(bytes);
     refuse(looksLikeText(bytes) ? ReadFailure::TextFile : ReadFailure::NotWorkbook);
 }

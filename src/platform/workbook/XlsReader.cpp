@@ -25,6 +25,10 @@ constexpr quint16 Bof = 0x0809, Eof = 0x000A, Continue = 0x003C, FilePass = 0x00
                   LabelSst = 0x00FD, Label = 0x0204, RString = 0x00D6, BoolErr = 0x0205, Formula = 0x0006,
                   Formula3 = 0x0206, Formula4 = 0x0406, String = 0x0207, Array = 0x0221, ShrFmla = 0x04BC,
                   Table = 0x0236, Font = 0x0031, Xf = 0x00E0;
+// Excel 2's cell records: a 3-byte attribute in place of the XF number,
+// 8-bit string lengths. The numbers differ from the later ones, but for
+// FORMULA, which the BOF's version tells apart.
+constexpr quint16 Integer2 = 0x0002, Number2 = 0x0003, Label2 = 0x0004, BoolErr2 = 0x0005, String2 = 0x0007;
 // The BOF records of BIFF2, 3 and 4.
 constexpr quint16 Bof2 = 0x0009, Bof3 = 0x0209, Bof4 = 0x0409;
 constexpr quint16 OldBofs[] = {Bof2, Bof3, Bof4};
@@ -213,9 +217,11 @@ public:
 
     // Excel 3 and 4 wrote one worksheet per file, its records straight
     // into it, its strings in the code page as in BIFF5.
-    Workbook readLoneSheet()
+    // A worksheet written straight into the file, without a workbook
+    // around it: Excel 2 to 4, or a BIFF5/8 sheet stream on its own.
+    Workbook readLoneSheet(bool biff8)
     {
-        m_biff8 = false;
+        m_biff8 = biff8;
         readWorksheet(0, m_builder.addSheet(QStringLiteral("Sheet1")));
         return m_builder.take();
     }
@@ -331,8 +337,12 @@ private:
     {
         RecordStream records(m_stream, offset);
         Record r;
-        if (!records.next(r) || (r.type != record::Bof && r.type != record::Bof3 && r.type != record::Bof4))
+        const auto isBof = [](quint16 type) {
+            return type == record::Bof || type == record::Bof2 || type == record::Bof3 || type == record::Bof4;
+        };
+        if (!records.next(r) || !isBof(r.type))
             refuse(ReadFailure::Damaged);
+        const bool biff2 = r.type == record::Bof2;
         {
             BiffCursor c = r.cursor();
             c.u16();
@@ -348,7 +358,7 @@ private:
             void reset() { row = -1; }
         } pendingString;
         while (records.next(r)) {
-            if (r.type == record::Bof || r.type == record::Bof3 || r.type == record::Bof4) {
+            if (isBof(r.type)) {
                 ++nested;
                 continue;
             }
@@ -360,8 +370,8 @@ private:
             if (nested > 0)
                 continue;
             BiffCursor c = r.cursor();
-            if (pendingString && r.type != record::String && r.type != record::Array && r.type != record::ShrFmla
-                && r.type != record::Table) {
+            if (pendingString && r.type != record::String && r.type != record::String2 && r.type != record::Array
+                && r.type != record::ShrFmla && r.type != record::Table) {
                 // No STRING after a text result: the file holds none.
                 m_builder.put(sheet, pendingString.row, pendingString.column, missingResultCell());
                 pendingString.reset();
@@ -369,6 +379,40 @@ private:
             switch (r.type) {
             case record::CodePage:
                 m_codePage.set(c.u16());
+                break;
+            case record::Integer2: {
+                const int row = c.u16(), column = c.u16();
+                c.skip(3);
+                m_builder.put(sheet, row, column, numberCell(c.u16()));
+                break;
+            }
+            case record::Number2: {
+                const int row = c.u16(), column = c.u16();
+                c.skip(3);
+                m_builder.put(sheet, row, column, numberCell(c.f64()));
+                break;
+            }
+            case record::Label2: {
+                const int row = c.u16(), column = c.u16();
+                c.skip(3);
+                m_builder.put(sheet, row, column, textCell(m_codePage.decode(c.bytes(c.u8()))));
+                break;
+            }
+            case record::BoolErr2: {
+                const int row = c.u16(), column = c.u16();
+                c.skip(3);
+                const quint8 value = c.u8();
+                const bool isError = c.u8();
+                m_builder.put(sheet, row, column,
+                              isError ? CellValue::ofError(errorText(value)) : CellValue::ofBoolean(value != 0));
+                break;
+            }
+            case record::String2:
+                if (pendingString) {
+                    m_builder.put(sheet, pendingString.row, pendingString.column,
+                                  formulaTextCell(m_codePage.decode(c.bytes(c.u8()))));
+                    pendingString.reset();
+                }
                 break;
             case record::Number: {
                 const int row = c.u16(), column = c.u16();
@@ -420,7 +464,8 @@ private:
             case record::Formula3:
             case record::Formula4: {
                 const int row = c.u16(), column = c.u16();
-                c.u16();
+                const qsizetype attribute = biff2 && r.type == record::Formula ? 3 : 2;
+                c.skip(attribute);
                 const quint8 kind = c.u8();
                 c.skip(1);
                 const quint8 value = c.u8();
@@ -428,7 +473,7 @@ private:
                 const quint16 marker = c.u16();
                 if (marker != 0xFFFF) {
                     BiffCursor again = r.cursor();
-                    again.skip(6);
+                    again.skip(4 + attribute);
                     m_builder.put(sheet, row, column, numberCell(again.f64()));
                     break;
                 }
@@ -477,14 +522,16 @@ using GObjectPtr = std::unique_ptr<T, GObjectDeleter>;
 
 Workbook readOldXls(const QByteArray &bytes)
 {
-    if (bytes.startsWith(QByteArrayView("\x09\x02", 2)) || bytes.startsWith(QByteArrayView("\x09\x04", 2))) {
-        // Only a worksheet: a BIFF4 workbook or a chart is refused below.
-        BiffCursor c(QByteArrayView(bytes).sliced(4, std::min<qsizetype>(bytes.size() - 4, 4)));
-        c.u16();
-        if (c.u16() == 0x0010)
-            return XlsReader(bytes, false).readLoneSheet();
-    }
-    refuse(ReadFailure::TooOld);
+    // Only a worksheet: a BIFF4 workbook, a chart or a macro sheet is refused.
+    if (bytes.size() < 8)
+        refuse(ReadFailure::Damaged);
+    BiffCursor c(QByteArrayView(bytes).sliced(4, 4));
+    const quint16 version = c.u16();
+    const quint16 kind = c.u16();
+    const bool sheetStream = bytes.startsWith(QByteArrayView("\x09\x08", 2));
+    if (kind == 0x0010)
+        return XlsReader(bytes, false).readLoneSheet(sheetStream && version == 0x0600);
+    refuse(sheetStream ? ReadFailure::NotWorkbook : ReadFailure::TooOld);
 }
 
 Workbook readXls(const QByteArray &bytes)
