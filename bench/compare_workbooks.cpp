@@ -1,7 +1,8 @@
 // Reads every workbook of a folder with the embedded reader and with
 // LibreOffice Calc (through the Calc plugin, without recalculating) and
 // compares them sheet by sheet and cell by cell. Needs a display (xvfb-run).
-//   tallyra-compare-workbooks DIR [--reader PROGRAM] [--rows N] [--columns N] [--examples N]
+//   tallyra-compare-workbooks DIR [--reader PROGRAM] [--rows N] [--columns N] [--examples N] [--show-calc]
+// --show-calc prints Calc's cells of each file the embedded reader refuses.
 // With --reader, the embedded side is PROGRAM's "FILE --dump" output
 // (tallyra-read-workbook of another build) instead of this build's reader.
 
@@ -117,6 +118,24 @@ QString describe(const CellValue &v)
 
 bool same(const CellValue &a, const CellValue &b) { return a.kind == b.kind && a.textForm() == b.textForm(); }
 
+// What Calc shows of a file the embedded reader refuses, to see what it made of it.
+void printCalcCells(Spreadsheet &calc, int maxRows, int maxColumns)
+{
+    QVector<int> columns;
+    for (int c = 1; c <= maxColumns; ++c)
+        columns << c;
+    for (int s = 1; s <= calc.sheetCount().value_or(0); ++s) {
+        out << "    sheet " << calc.sheetName(s).value_or(QString()) << "\n";
+        const auto cells = calc.readColumns(s, columns);
+        if (!cells)
+            continue;
+        for (int r = 0; r < maxRows; ++r)
+            for (int c = 0; c < cells->size(); ++c)
+                if (r < (*cells)[c].size() && !(*cells)[c][r].isEmpty())
+                    out << "      " << address(r + 1, c + 1) << " " << describe((*cells)[c][r]) << "\n";
+    }
+}
+
 struct Totals {
     int files = 0, bothRead = 0, equal = 0, differ = 0, embeddedOnlyRefused = 0, calcOnlyRefused = 0, bothRefused = 0;
     qint64 cells = 0, differentCells = 0;
@@ -129,7 +148,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {
-        QTextStream(stderr) << "usage: tallyra-compare-workbooks DIR [--reader PROGRAM] [--rows N] [--columns N] [--examples N]\n";
+        QTextStream(stderr) << "usage: tallyra-compare-workbooks DIR [--reader PROGRAM] [--rows N] [--columns N] [--examples N] [--show-calc]\n";
         return 2;
     }
     const auto option = [&](const char *name, const QString &fallback) {
@@ -140,6 +159,7 @@ int main(int argc, char *argv[])
     const int maxRows = option("--rows", QStringLiteral("400")).toInt();
     const int maxColumns = option("--columns", QStringLiteral("40")).toInt();
     const int maxExamples = option("--examples", QStringLiteral("6")).toInt();
+    const bool showCalc = args.contains(QLatin1String("--show-calc"));
 
     auto calcOptions = CalcSpreadsheet::defaultOptions();
     calcOptions.callTimeoutMs = 60000;
@@ -181,6 +201,8 @@ int main(int argc, char *argv[])
             } else if (!ours.read) {
                 ++totals.embeddedOnlyRefused;
                 out << name << ": refused by the embedded reader only: " << ours.why << "\n";
+                if (showCalc)
+                    printCalcCells(*calc, maxRows, maxColumns);
             } else {
                 ++totals.calcOnlyRefused;
                 out << name << ": refused by Calc only\n";

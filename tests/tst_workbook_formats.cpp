@@ -348,6 +348,21 @@ private slots:
         largeExpected << "sheet Chart" << "sheet 2";
         QTest::newRow("BIFF8 in regular blocks") << QByteArray("Workbook") << large << largeExpected;
 
+        // Breaks as some writers leave them, read as Calc reads them: an
+        // empty CONTINUE, one holding only the byte that opens it, a stray
+        // half character before a break, and an empty label without its
+        // options byte.
+        QByteArray odd = biffRecord(0x00FC, le32(2) + le32(2) + le16(4) + char(1) + le16('a'));
+        odd += biffRecord(0x003C, {});
+        odd += biffRecord(0x003C, QByteArray(1, char(1)));
+        odd += biffRecord(0x003C, QByteArray(1, char(1)) + le16('b') + char('!'));
+        odd += biffRecord(0x003C, QByteArray(1, char(0)) + "cd" + unicode8("next"));
+        const QByteArray oddCells = labelSst(0, 0, 0) + labelSst(0, 1, 1) + biffRecord(0x0204, cellHeader(0, 2) + le16(0))
+            + number(0, 3, 1);
+        QTest::newRow("BIFF8 strings over odd breaks") << QByteArray("Workbook")
+            << biffStream(true, {{"S", oddCells, 0}}, odd)
+            << QStringList{"sheet S", "S!A1 text abcd", "S!B1 text next", "S!D1 number 1"};
+
         // Excel 95: 8-bit strings in the code page, formula text results.
         const QByteArray biff5Cells = biffRecord(0x0204, cellHeader(0, 0) + le16(4) + QByteArray("\xa6\xa8\xc1\x5a"))
             + formula(0, 1, specialResult(0, 0)) + biffRecord(0x0207, le16(3) + "abc") + formula(0, 2, leDouble(60));

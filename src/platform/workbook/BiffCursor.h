@@ -70,11 +70,17 @@ public:
         while (count > 0) {
             if (m_at >= m_segments[m_segment].size()) {
                 nextSegment();
-                wide = u8() & 0x01;
+                if (!m_segments[m_segment].isEmpty()) // an empty CONTINUE has not even the byte
+                    wide = u8() & 0x01;
+                continue;
             }
             const qsizetype available = (m_segments[m_segment].size() - m_at) / (wide ? 2 : 1);
-            if (available == 0)
-                refuse(ReadFailure::Damaged); // half a character before the break
+            if (available == 0) {
+                // Half a character before the break: Calc leaves the stray
+                // byte and goes on in the next CONTINUE.
+                m_at = m_segments[m_segment].size();
+                continue;
+            }
             const qsizetype here = std::min(count, available);
             for (qsizetype i = 0; i < here; ++i)
                 text += wide ? QChar(u16()) : QChar(u8());
@@ -88,6 +94,8 @@ public:
     QString unicodeString(bool shortLength = false)
     {
         const qsizetype count = shortLength ? u8() : u16();
+        if (count == 0 && atEnd())
+            return {}; // an empty string written without its options, read as Calc reads it
         const quint8 options = u8();
         const quint16 runs = (options & 0x08) ? u16() : 0;
         const quint32 phonetic = (options & 0x04) ? u32() : 0;
