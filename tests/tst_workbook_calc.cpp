@@ -77,22 +77,26 @@ private slots:
         QStringList differences;
         for (int s = 1; s <= int(book->sheets.size()); ++s) {
             const auto &sheet = book->sheets[size_t(s - 1)];
-            QCOMPARE(calc->sheetName(s), sheet.name);
-            QVERIFY(calc->activateSheet(s));
+            QCOMPARE(calc->sheetName(s).value_or(QString()), sheet.name);
+            // By position, as a transfer reads: a hidden sheet cannot be activated.
             // The embedded sheet and a margin around it: nothing may be missing there.
+            QVector<int> columns;
+            for (int c = 1; c <= sheet.columnCount + 2; ++c)
+                columns << c;
+            const auto theirs = calc->readColumns(s, columns);
+            QVERIFY(theirs);
             for (int r = 1; r <= sheet.rowCount() + 2; ++r) {
                 for (int c = 1; c <= sheet.columnCount + 2; ++c) {
                     const CellValue *mine = sheet.at(r - 1, c - 1);
                     const CellValue embedded = mine ? *mine : CellValue();
-                    const auto theirs = calc->cell(r, c);
-                    QVERIFY(theirs);
-                    if (!agree(path, embedded, *theirs))
+                    const CellValue office = (*theirs)[c - 1].value(r - 1);
+                    if (!agree(path, embedded, office))
                         differences << QStringLiteral("%1!%2: embedded %3 [%4], Calc %5 [%6]")
                                            .arg(sheet.name, address(r, c))
                                            .arg(int(embedded.kind))
                                            .arg(embedded.textForm())
-                                           .arg(int(theirs->kind))
-                                           .arg(theirs->textForm());
+                                           .arg(int(office.kind))
+                                           .arg(office.textForm());
                 }
             }
         }

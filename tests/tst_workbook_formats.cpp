@@ -3,6 +3,8 @@
 // time and memory, never read in part.
 #include "support/WorkbookFiles.h"
 
+#include "platform/workbook/CompoundFile.h"
+#include "platform/workbook/ReaderSupport.h"
 #include "platform/workbook/Workbook.h"
 #include "platform/workbook/XlsDecryption.h"
 
@@ -404,6 +406,66 @@ private slots:
         QCOMPARE(describe(*book), cells);
     }
 
+    // The compound file by its chains alone: the streams libgsf writes come
+    // back whole, from the small-block stream and from regular sectors.
+    void compoundFileByItsChains()
+    {
+        QByteArray big(70000, Qt::Uninitialized);
+        for (qsizetype i = 0; i < big.size(); ++i)
+            big[i] = char(i * 7 % 251);
+        const QString path = m_dir.filePath(QStringLiteral("two.cfb"));
+        QVERIFY(writeCompoundFile(path, {{"Small", "abc"}, {"Big", big}}));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        const WorkbookReader::CompoundFile file(bytes);
+        QCOMPARE(file.streamNames(), (std::vector<QString>{QStringLiteral("Small"), QStringLiteral("Big")}));
+        QCOMPARE(file.stream(QStringLiteral("Small")), QByteArray("abc"));
+        QCOMPARE(file.stream(QStringLiteral("Big")), big);
+        QCOMPARE(file.stream(QStringLiteral("None")), std::nullopt);
+
+        // Cut anywhere in the big stream's sectors: refused, never read in part.
+        const auto refused = [](const QByteArray &damaged) {
+            try {
+                const WorkbookReader::CompoundFile cut(damaged);
+                cut.stream(QStringLiteral("Big"));
+            } catch (const WorkbookReader::Refusal &refusal) {
+                return refusal.failure == ReadFailure::Damaged;
+            }
+            return false;
+        };
+        QVERIFY(refused(bytes.left(bytes.size() - 1000)));
+        QVERIFY(refused(bytes.left(bytes.size() / 2)));
+        // Chains that loop: every chain's end made to point back at itself.
+        QByteArray looped = bytes;
+        for (qsizetype entry = 0x4C; looped.mid(entry, 4) != QByteArray(4, char(0xFF)); entry += 4) {
+            const qsizetype fatSector = qsizetype(quint8(bytes[entry]) | quint8(bytes[entry + 1]) << 8);
+            for (qsizetype i = 0; i < 128; ++i) {
+                const qsizetype at = (fatSector + 1) * 512 + 4 * i;
+                if (looped.mid(at, 4) == QByteArray("\xFE\xFF\xFF\xFF", 4))
+                    looped.replace(at, 4, le32(quint32((entry - 0x4C) / 4 * 128 + i)));
+            }
+        }
+        QVERIFY(refused(looped));
+    }
+
+    // A header whose counts disagree with its chains, as one .xls writer
+    // leaves it: libgsf refuses the file, Calc and the chains read it.
+    void compoundFileWithWrongCounts()
+    {
+        const QByteArray stream = biffStream(true, {{"S", number(0, 0, 42), 0}});
+        const QString path = m_dir.filePath(QStringLiteral("counts.xls"));
+        QVERIFY(writeCompoundFile(path, {{"Workbook", stream}}));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.seek(0x40) && f.write(le32(17)) == 4); // mini FAT sectors: 17, where there is 1
+        f.close();
+        ReadFailure failure = ReadFailure::None;
+        const auto book = WorkbookReader::read(path, &failure);
+        QVERIFY2(book, qPrintable(WorkbookReader::failureText(failure)));
+        QCOMPARE(describe(*book), (QStringList{"sheet S", "S!A1 number 42"}));
+    }
+
     // Worksheets written straight into the file: Excel 2 (its own cell
     // records, with a 3-byte attribute) and a BIFF8 sheet stream on its own.
     void loneSheets_data()
@@ -419,9 +481,10 @@ private slots:
             + biffRecord(0x0006, at(2, 0) + leDouble(60) + char(0) + char(0))
             + biffRecord(0x0006, at(2, 1) + specialResult(0, 0) + char(0) + char(0)) + biffRecord(0x0007, char(3) + QByteArray("abc"))
             + biffRecord(0x000A, {});
+        // Its one sheet is named after the file, as Calc names it.
         QTest::newRow("Excel 2") << excel2
-            << QStringList{"sheet Sheet1", "Sheet1!A1 number 95", "Sheet1!B1 number 77.5", "Sheet1!A2 text S001",
-                           "Sheet1!B2 boolean TRUE", "Sheet1!C2 error #DIV/0!", "Sheet1!A3 number 60", "Sheet1!B3 text abc"};
+            << QStringList{"sheet lone", "lone!A1 number 95", "lone!B1 number 77.5", "lone!A2 text S001",
+                           "lone!B2 boolean TRUE", "lone!C2 error #DIV/0!", "lone!A3 number 60", "lone!B3 text abc"};
         const QByteArray sheet8 = biffRecord(0x0809, le16(0x0600) + le16(0x0010) + QByteArray(12, '\0'))
             + biffRecord(0x0204, cellHeader(0, 0) + le16(2) + char(1) + QByteArray("\x10\x62\x3e\x7e", 4))
             + number(0, 1, 88) + biffRecord(0x000A, {});

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QTime>
 
 #include <charconv>
@@ -150,7 +151,10 @@ std::optional<Workbook> read(const QString &path, ReadFailure *failure)
             *failure = ReadFailure::TooLarge;
         return std::nullopt;
     }
-    return readBytes(file.readAll(), failure);
+    auto workbook = readBytes(file.readAll(), failure);
+    if (workbook && workbook->namedAfterFile && !workbook->sheets.empty())
+        workbook->sheets.front().name = QFileInfo(path).completeBaseName();
+    return workbook;
 }
 
 QString failureText(ReadFailure failure)

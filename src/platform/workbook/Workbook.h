@@ -23,6 +23,9 @@ struct WorkbookSheet {
 
 struct Workbook {
     std::vector<WorkbookSheet> sheets;
+    // An Excel 2 worksheet has no name of its own: Calc names it after the
+    // file, which read() does; from bytes alone it stays "Sheet1".
+    bool namedAfterFile = false;
 };
 
 // Why a file was refused. A file is read whole or not at all: a reader that

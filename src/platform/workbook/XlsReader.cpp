@@ -4,6 +4,7 @@
 // list and the shared strings, each worksheet its cells; charts and other
 // substreams are passed over. Dates are the serial numbers they are stored as.
 #include "platform/workbook/BiffCursor.h"
+#include "platform/workbook/CompoundFile.h"
 #include "platform/workbook/XlsDecryption.h"
 
 #include <gsf/gsf-infile-msole.h>
@@ -223,7 +224,9 @@ public:
     {
         m_biff8 = biff8;
         readWorksheet(0, m_builder.addSheet(QStringLiteral("Sheet1")));
-        return m_builder.take();
+        Workbook workbook = m_builder.take();
+        workbook.namedAfterFile = m_stream.startsWith(QByteArrayView("\x09\x00", 2));
+        return workbook;
     }
 
 private:
@@ -534,45 +537,77 @@ Workbook readOldXls(const QByteArray &bytes)
     refuse(sheetStream ? ReadFailure::NotWorkbook : ReadFailure::TooOld);
 }
 
-Workbook readXls(const QByteArray &bytes)
+namespace {
+
+// The stream that holds the workbook, by its name in any letter case:
+// "Workbook" for BIFF8, "Book" for BIFF5, the first when both are there.
+// Nothing when there is none; an encrypted .xlsx is refused.
+std::optional<size_t> workbookStream(const std::vector<QString> &names, bool &biff8Name)
+{
+    std::optional<size_t> found;
+    biff8Name = false;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const QString name = names[i].toLower();
+        if (name == u"encryptedpackage")
+            refuse(ReadFailure::Encrypted); // an .xlsx locked with a password
+        if (name == u"workbook" || (name == u"book" && !biff8Name)) {
+            found = i;
+            biff8Name = name == u"workbook";
+        }
+    }
+    return found;
+}
+
+// The workbook stream through libgsf; nothing when libgsf cannot read
+// the compound file or the stream in it.
+std::optional<QByteArray> streamByGsf(const QByteArray &bytes, bool &biff8Name)
 {
     static std::once_flag once;
     std::call_once(once, [] { gsf_init(); });
-
     GObjectPtr<GsfInput> input(gsf_input_memory_new(reinterpret_cast<const guint8 *>(bytes.constData()),
                                                     static_cast<gsf_off_t>(bytes.size()), FALSE));
     GError *error = nullptr;
     GObjectPtr<GsfInfile> ole(gsf_infile_msole_new(input.get(), &error));
     g_clear_error(&error);
     if (!ole)
-        refuse(ReadFailure::Damaged);
-
-    // The stream's name in any letter case: "Workbook" for BIFF8, "Book" for BIFF5.
-    GObjectPtr<GsfInput> stream;
-    bool biff8Name = false;
-    bool encryptedPackage = false;
-    const int children = gsf_infile_num_children(ole.get());
-    for (int i = 0; i < children; ++i) {
-        const QByteArray name = QByteArray(gsf_infile_name_by_index(ole.get(), i)).toLower();
-        if (name == "encryptedpackage")
-            encryptedPackage = true;
-        if ((name == "workbook" || (name == "book" && !biff8Name)) ) {
-            stream.reset(gsf_infile_child_by_index(ole.get(), i));
-            biff8Name = name == "workbook";
-        }
-    }
-    if (encryptedPackage)
-        refuse(ReadFailure::Encrypted); // an .xlsx locked with a password
-    if (!stream)
+        return std::nullopt;
+    std::vector<QString> names;
+    for (int i = 0; i < gsf_infile_num_children(ole.get()); ++i)
+        names.push_back(QString::fromUtf8(gsf_infile_name_by_index(ole.get(), i)));
+    const auto index = workbookStream(names, biff8Name);
+    if (!index)
         refuse(ReadFailure::NotWorkbook);
+    GObjectPtr<GsfInput> stream(gsf_infile_child_by_index(ole.get(), int(*index)));
+    if (!stream)
+        return std::nullopt;
     const gsf_off_t size = gsf_input_size(stream.get());
     if (size > limits::kPartBytes)
         refuse(ReadFailure::TooLarge);
     QByteArray data(static_cast<qsizetype>(size), Qt::Uninitialized);
     if (size > 0 && !gsf_input_read(stream.get(), static_cast<size_t>(size), reinterpret_cast<guint8 *>(data.data())))
-        refuse(ReadFailure::Damaged);
+        return std::nullopt;
+    return data;
+}
+
+} // namespace
+
+Workbook readXls(const QByteArray &bytes)
+{
+    bool biff8Name = false;
+    std::optional<QByteArray> data = streamByGsf(bytes, biff8Name);
+    if (!data) {
+        // libgsf also refuses files whose header counts disagree with their
+        // intact allocation chains; those are read by the chains alone.
+        const CompoundFile file(bytes);
+        const auto index = workbookStream(file.streamNames(), biff8Name);
+        if (!index)
+            refuse(ReadFailure::NotWorkbook);
+        data = file.stream(file.streamNames()[*index]);
+        if (!data)
+            refuse(ReadFailure::Damaged);
+    }
     bool decrypted = false;
-    switch (decryptXls(data, kExcelDefaultPassword)) {
+    switch (decryptXls(*data, kExcelDefaultPassword)) {
     case Decryption::NotEncrypted:
         break;
     case Decryption::Decrypted:
@@ -582,7 +617,7 @@ Workbook readXls(const QByteArray &bytes)
     case Decryption::Unsupported:
         refuse(ReadFailure::Encrypted);
     }
-    return XlsReader(std::move(data), biff8Name, decrypted).read();
+    return XlsReader(std::move(*data), biff8Name, decrypted).read();
 }
 
 } // namespace tallyra::WorkbookReader
