@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
@@ -118,6 +119,14 @@ QString describe(const CellValue &v)
 
 bool same(const CellValue &a, const CellValue &b) { return a.kind == b.kind && a.textForm() == b.textForm(); }
 
+// A file Calc could not open as a workbook falls through to its text
+// import: one sheet named after the file. (Calc names an Excel 2 sheet so
+// too, but the embedded reader reads those.)
+bool importedAsText(Spreadsheet &calc, const QString &path)
+{
+    return calc.sheetCount() == 1 && calc.sheetName(1) == QFileInfo(path).completeBaseName();
+}
+
 // What Calc shows of a file the embedded reader refuses, to see what it made of it.
 void printCalcCells(Spreadsheet &calc, int maxRows, int maxColumns)
 {
@@ -137,7 +146,8 @@ void printCalcCells(Spreadsheet &calc, int maxRows, int maxColumns)
 }
 
 struct Totals {
-    int files = 0, bothRead = 0, equal = 0, differ = 0, embeddedOnlyRefused = 0, calcOnlyRefused = 0, bothRefused = 0;
+    int files = 0, bothRead = 0, equal = 0, differ = 0, embeddedOnlyRefused = 0, calcOnlyRefused = 0, bothRefused = 0,
+        calcAsText = 0;
     qint64 cells = 0, differentCells = 0;
 };
 
@@ -198,6 +208,12 @@ int main(int argc, char *argv[])
             if (!ours.read && !calcRead) {
                 ++totals.bothRefused;
                 out << name << ": refused by both (embedded: " << ours.why << ")\n";
+            } else if (!ours.read && importedAsText(*calc, path)) {
+                ++totals.calcAsText;
+                out << name << ": refused by the embedded reader (" << ours.why
+                    << "); Calc imported it only as text, one sheet named after the file\n";
+                if (showCalc)
+                    printCalcCells(*calc, maxRows, maxColumns);
             } else if (!ours.read) {
                 ++totals.embeddedOnlyRefused;
                 out << name << ": refused by the embedded reader only: " << ours.why << "\n";
@@ -275,7 +291,8 @@ int main(int argc, char *argv[])
         calc->quit();
     out << "\nfiles " << totals.files << ", read by both " << totals.bothRead << " (equal " << totals.equal
         << ", different " << totals.differ << "), refused by the embedded reader only " << totals.embeddedOnlyRefused
-        << ", by Calc only " << totals.calcOnlyRefused << ", by both " << totals.bothRefused << "; cells compared "
+        << " (and " << totals.calcAsText << " that Calc imported only as text), by Calc only "
+        << totals.calcOnlyRefused << ", by both " << totals.bothRefused << "; cells compared "
         << totals.cells << ", different " << totals.differentCells << "\n";
     return 0;
 }
