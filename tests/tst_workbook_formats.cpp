@@ -178,9 +178,10 @@ private slots:
 
         QTest::newRow("dates as serial numbers; never a NaN") << zipOf(xlsxParts(
             "<row r=\"1\"><c r=\"A1\" t=\"d\"><v>2024-03-01T12:00:00</v></c><c r=\"B1\" t=\"d\"><v>10:10:10</v></c>"
-            "<c r=\"C1\"><v>NaN</v></c><c r=\"D1\"><v>-inf</v></c><c r=\"E1\"><v>45352</v></c></row>"))
+            "<c r=\"C1\"><v>NaN</v></c><c r=\"D1\"><v>-inf</v></c><c r=\"E1\"><v>45352</v></c>"
+            "<c r=\"F1\" t=\"d\"><v>2014-01-16T15:59:59.99999979045242400</v></c></row>"))
             << QStringList{"sheet S", "S!A1 number 45352.5", "S!B1 text 10:10:10", "S!C1 error #NUM!",
-                           "S!D1 error #NUM!", "S!E1 number 45352"};
+                           "S!D1 error #NUM!", "S!E1 number 45352", "S!F1 number 41655.6666550926"};
 
         QTest::newRow("byte order mark, comments, CDATA, references") << zipOf(withPart(xlsxParts({}), "xl/worksheets/sheet1.xml",
             "\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- made by hand --><worksheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\">"

@@ -387,7 +387,7 @@ private:
         case CellType::Date: {
             // A date Calc cannot take for one stays the text it is.
             const QString text = utf8Text(value);
-            const auto serial = serialOfIsoDateTime(text, m_from1904);
+            const auto serial = serialOfIsoDateTime(text, m_from1904, Seconds::Whole);
             return serial ? numberCell(*serial) : textCell(text);
         }
         case CellType::Inline:

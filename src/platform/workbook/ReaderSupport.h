@@ -123,8 +123,10 @@ private:
 double serialOf(int year, int month, int day, int hour, int minute, double second, bool from1904);
 
 // ISO 8601 "2024-03-01" or "2024-03-01T08:30:00"; nothing for anything
-// else, a time alone included (Calc keeps that as text).
-std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904);
+// else, a time alone included (Calc keeps that as text). Calc drops the
+// fraction of a second of an .xlsx's date cell (Seconds::Whole).
+enum class Seconds { WithFraction, Whole };
+std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904, Seconds seconds = Seconds::WithFraction);
 
 // The readers, one per format, each on the file's bytes.
 Workbook readOpenXml(const QByteArray &bytes);

@@ -188,7 +188,7 @@ double serialOf(int year, int month, int day, int hour, int minute, double secon
     return double(origin.daysTo(QDate(year, month, day))) + hour / 24.0 + minute / 1440.0 + second / 86400.0;
 }
 
-std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904)
+std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904, Seconds seconds)
 {
     QStringView date = text;
     QStringView time;
@@ -215,6 +215,8 @@ std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904)
         s = parts.size() == 3 ? parts[2].toDouble(&ok3) : 0;
         if (!ok1 || !ok2 || !ok3 || h < 0 || h > 24 || m < 0 || m > 59 || s < 0 || s >= 61)
             return std::nullopt;
+        if (seconds == Seconds::Whole)
+            s = std::floor(s);
     }
     if (date.isEmpty())
         return std::nullopt; // a time alone is no date
