@@ -149,6 +149,10 @@ class TestInstalled : public QObject {
         env.insert(QStringLiteral("QTWEBENGINE_REMOTE_DEBUGGING"), QStringLiteral("127.0.0.1:%1").arg(debugPort));
         env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("tallyra.files.info=true"));
         env.insert(QStringLiteral("TALLYRA_TEST_SERVER"), QStringLiteral("127.0.0.1:%1").arg(m_sitePort));
+        // A sanitizer build's program needs the run's sanitizer settings.
+        for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+            if (qEnvironmentVariableIsSet(name))
+                env.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
         tallyra.setProcessEnvironment(env);
         tallyra.setProcessChannelMode(QProcess::MergedChannels);
         tallyra.setWorkingDirectory(home);
@@ -184,6 +188,9 @@ class TestInstalled : public QObject {
     // Closes Tallyra as a session's end does; true when it ended by itself.
     static bool endTallyra(QProcess &tallyra)
     {
+        // Never a signal to pid 0: that is this test's whole process group.
+        if (tallyra.state() != QProcess::Running || tallyra.processId() <= 0)
+            return false;
         ::kill(static_cast<pid_t>(tallyra.processId()), SIGTERM);
         if (!tallyra.waitForFinished(30000)) {
             tallyra.kill();
