@@ -127,6 +127,25 @@ private slots:
         QCOMPARE(runInPage(m_browser.get(), frameScript("d.forms.wlist.elements[4].value")).toString(), QString());
     }
 
+    // The page answers its pending calls while it is destroyed; by then the
+    // one who asked may be half destroyed (the main window, closing), so a
+    // browser that is going delivers no answer.
+    void noAnswerFromABrowserBeingDestroyed()
+    {
+        auto browser = std::make_unique<Browser>(false);
+        QVERIFY(navigateAndWait(browser.get(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        bool answered = false;
+        browser->formIdLater(kFrame, kForm, [&answered](const QString &) { answered = true; });
+        browser.reset();
+        QTest::qWait(200);
+        QVERIFY(!answered);
+        // While the browser lives, the answer comes.
+        auto living = std::make_unique<Browser>(false);
+        QVERIFY(navigateAndWait(living.get(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        living->formIdLater(kFrame, kForm, [&answered](const QString &) { answered = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(answered, 15000);
+    }
+
     void pageScriptsCannotSeeTheIsolatedWorld()
     {
         QVERIFY(open(QStringLiteral("/fixtures/grade-frameset.html")));

@@ -18,7 +18,7 @@ QVector<FormElement> elements(const QList<QPair<QString, QString>> &namesAndValu
 {
     QVector<FormElement> list;
     for (int i = 0; i < namesAndValues.size(); ++i)
-        list.push_back({i, namesAndValues[i].first, namesAndValues[i].second});
+        list.push_back({i, namesAndValues[i].first, namesAndValues[i].second, {}});
     return list;
 }
 
@@ -35,8 +35,8 @@ QVector<FormElement> students(int count)
 {
     QVector<FormElement> list;
     for (int i = 0; i < count; ++i) {
-        list.push_back({2 * i, QStringLiteral("mStd_id"), QString::number(i)});
-        list.push_back({2 * i + 1, QStringLiteral("S") + QString::number(i), QStringLiteral("70")});
+        list.push_back({2 * i, QStringLiteral("mStd_id"), QString::number(i), {}});
+        list.push_back({2 * i + 1, QStringLiteral("S") + QString::number(i), QStringLiteral("70"), {}});
     }
     return list;
 }

@@ -184,6 +184,8 @@ std::optional<QJsonValue> ScriptCall::result() const
     return doc.array().at(0);
 }
 
+Browser::~Browser() { *m_alive = false; }
+
 std::shared_ptr<ScriptCall> Browser::send(const QString &functionBody, const QJsonValue &argument)
 {
     const QString source = QStringLiteral("JSON.stringify([(function (arg) {\n%1\n})(%2)])")
@@ -191,12 +193,12 @@ std::shared_ptr<ScriptCall> Browser::send(const QString &functionBody, const QJs
     auto call = std::make_shared<ScriptCall>();
     // The engine may answer long after we stopped waiting; the call object
     // outlives the wait for that.
-    m_page->runJavaScript(source, QWebEngineScript::ApplicationWorld, [call](const QVariant &result) {
+    m_page->runJavaScript(source, QWebEngineScript::ApplicationWorld, [call, alive = m_alive](const QVariant &result) {
         call->m_answered = true;
         call->m_raw = result;
         if (call->m_loop)
             call->m_loop->quit();
-        if (call->m_onAnswer)
+        if (call->m_onAnswer && *alive)
             call->m_onAnswer();
     });
     return call;

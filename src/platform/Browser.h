@@ -107,6 +107,7 @@ class Browser : public QWebEngineView {
     Q_OBJECT
 public:
     explicit Browser(bool persistentProfile, QWidget *parent = nullptr);
+    ~Browser() override;
 
     void Navigate(const QString &address);
     void GoBack();
@@ -157,6 +158,9 @@ private:
 
     BrowserPage *m_page = nullptr;
     int m_scriptTimeoutMs = kScriptTimeoutMs;
+    // Cleared as the browser goes: the page answers its pending calls while
+    // it is destroyed, when whoever asked may be half destroyed already.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace tallyra
