@@ -389,37 +389,16 @@ private:
                 m_builder.put(sheet, row, column, numberCell(c.u16()));
                 break;
             }
-            case record::Number2: {
-                const int row = c.u16(), column = c.u16();
-                c.skip(3);
-                m_builder.put(sheet, row, column, numberCell(c.f64()));
-                break;
-            }
             case record::Label2: {
                 const int row = c.u16(), column = c.u16();
                 c.skip(3);
                 m_builder.put(sheet, row, column, textCell(m_codePage.decode(c.bytes(c.u8()))));
                 break;
             }
-            case record::BoolErr2: {
+            case record::Number:
+            case record::Number2: {
                 const int row = c.u16(), column = c.u16();
-                c.skip(3);
-                const quint8 value = c.u8();
-                const bool isError = c.u8();
-                m_builder.put(sheet, row, column,
-                              isError ? CellValue::ofError(errorText(value)) : CellValue::ofBoolean(value != 0));
-                break;
-            }
-            case record::String2:
-                if (pendingString) {
-                    m_builder.put(sheet, pendingString.row, pendingString.column,
-                                  formulaTextCell(m_codePage.decode(c.bytes(c.u8()))));
-                    pendingString.reset();
-                }
-                break;
-            case record::Number: {
-                const int row = c.u16(), column = c.u16();
-                c.u16();
+                c.skip(r.type == record::Number2 ? 3 : 2);
                 m_builder.put(sheet, row, column, numberCell(c.f64()));
                 break;
             }
@@ -454,9 +433,10 @@ private:
                 m_builder.put(sheet, row, column, textCell(string(c, cellCodePage(xf))));
                 break;
             }
-            case record::BoolErr: {
+            case record::BoolErr:
+            case record::BoolErr2: {
                 const int row = c.u16(), column = c.u16();
-                c.u16();
+                c.skip(r.type == record::BoolErr2 ? 3 : 2);
                 const quint8 value = c.u8();
                 const bool isError = c.u8();
                 m_builder.put(sheet, row, column,
@@ -490,8 +470,10 @@ private:
                 break;
             }
             case record::String:
+            case record::String2: // Excel 2's: an 8-bit length
                 if (pendingString) {
-                    m_builder.put(sheet, pendingString.row, pendingString.column, formulaTextCell(string(c)));
+                    m_builder.put(sheet, pendingString.row, pendingString.column,
+                                  formulaTextCell(string(c, r.type == record::String2)));
                     pendingString.reset();
                 }
                 break;
