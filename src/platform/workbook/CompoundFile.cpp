@@ -13,8 +13,6 @@ constexpr quint32 kFree = 0xFFFFFFFF;
 constexpr qsizetype kMiniSector = 64;
 constexpr qsizetype kEntrySize = 128;
 
-quint16 u16At(QByteArrayView b, qsizetype at) { return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8); }
-quint32 u32At(QByteArrayView b, qsizetype at) { return u16At(b, at) | quint32(u16At(b, at + 2)) << 16; }
 
 } // namespace
 

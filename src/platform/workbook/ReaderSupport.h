@@ -36,6 +36,10 @@ struct Refusal {
 
 [[noreturn]] inline void refuse(ReadFailure failure) { throw Refusal{failure}; }
 
+// Little-endian integers at a byte offset, the caller having checked the bounds.
+inline quint16 u16At(QByteArrayView b, qsizetype at) { return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8); }
+inline quint32 u32At(QByteArrayView b, qsizetype at) { return u16At(b, at) | quint32(u16At(b, at + 2)) << 16; }
+
 // A number as a cell holds it: never a NaN or an infinity, which no
 // spreadsheet stores; such bits read as the error Calc shows for them.
 inline CellValue numberCell(double value)

@@ -1,5 +1,7 @@
 #include "platform/workbook/XlsDecryption.h"
 
+#include "platform/workbook/ReaderSupport.h"
+
 #include <QCryptographicHash>
 
 #include <array>
@@ -12,12 +14,6 @@ namespace {
 
 constexpr quint16 kBof = 0x0809, kEof = 0x000A, kFilePass = 0x002F, kBoundSheet = 0x0085;
 constexpr qsizetype kBlock = 1024; // the stream is keyed anew every 1024 bytes
-
-quint16 le16(const QByteArray &b, qsizetype at)
-{
-    return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8);
-}
-quint32 le32(const QByteArray &b, qsizetype at) { return le16(b, at) | quint32(le16(b, at + 2)) << 16; }
 
 QByteArray le32Bytes(quint32 v)
 {
@@ -78,9 +74,9 @@ using BlockKey = std::function<QByteArray(quint32 block)>;
 std::optional<BlockKey> keyFor(const QByteArray &filePass, const QString &password, bool &known)
 {
     known = false;
-    if (filePass.size() < 6 || le16(filePass, 0) != 1)
+    if (filePass.size() < 6 || u16At(filePass, 0) != 1)
         return std::nullopt; // XOR obfuscation
-    const quint16 major = le16(filePass, 2), minor = le16(filePass, 4);
+    const quint16 major = u16At(filePass, 2), minor = u16At(filePass, 4);
     const QByteArray secret = utf16le(password);
 
     if (major == 1 && minor == 1) {
@@ -107,19 +103,19 @@ std::optional<BlockKey> keyFor(const QByteArray &filePass, const QString &passwo
         // RC4 through CryptoAPI, over SHA-1.
         if (filePass.size() < 14)
             return std::nullopt;
-        const qsizetype headerSize = le32(filePass, 10);
+        const qsizetype headerSize = u32At(filePass, 10);
         const qsizetype header = 14, verifierAt = header + headerSize;
         if (headerSize < 32 || verifierAt + 40 > filePass.size())
             return std::nullopt;
-        const quint32 algorithm = le32(filePass, header + 8), hashAlgorithm = le32(filePass, header + 12);
-        quint32 keyBits = le32(filePass, header + 16);
+        const quint32 algorithm = u32At(filePass, header + 8), hashAlgorithm = u32At(filePass, header + 12);
+        quint32 keyBits = u32At(filePass, header + 16);
         if ((algorithm != 0x6801 && algorithm != 0) || (hashAlgorithm != 0x8004 && hashAlgorithm != 0))
             return std::nullopt; // not RC4 with SHA-1
         if (keyBits == 0)
             keyBits = 40;
         if (keyBits < 40 || keyBits > 128 || keyBits % 8 != 0)
             return std::nullopt;
-        const qsizetype saltSize = le32(filePass, verifierAt);
+        const qsizetype saltSize = u32At(filePass, verifierAt);
         if (saltSize != 16 || verifierAt + 4 + 16 + 16 + 4 + 20 > filePass.size())
             return std::nullopt;
         known = true;
@@ -133,7 +129,7 @@ std::optional<BlockKey> keyFor(const QByteArray &filePass, const QString &passwo
         };
         Rc4 rc4(key(0));
         const QByteArray verifier = rc4.apply(filePass.mid(verifierAt + 20, 16));
-        const qsizetype hashSize = le32(filePass, verifierAt + 36);
+        const qsizetype hashSize = u32At(filePass, verifierAt + 36);
         if (hashSize != 20)
             return std::nullopt;
         const QByteArray verifierHash = rc4.apply(filePass.mid(verifierAt + 40, 20));
@@ -170,13 +166,13 @@ Decryption decryptXls(QByteArray &stream, const QString &password)
     std::optional<qsizetype> filePassAt;
     bool biff8 = false;
     while (at + 4 <= stream.size()) {
-        const quint16 type = le16(stream, at), size = le16(stream, at + 2);
+        const quint16 type = u16At(stream, at), size = u16At(stream, at + 2);
         if (at + 4 + size > stream.size())
             break;
         if (at == 0) {
             if (type != kBof || size < 2)
                 return Decryption::NotEncrypted;
-            biff8 = le16(stream, 4) == 0x0600;
+            biff8 = u16At(stream, 4) == 0x0600;
         }
         if (type == kFilePass) {
             filePassAt = at;
@@ -190,7 +186,7 @@ Decryption decryptXls(QByteArray &stream, const QString &password)
         return Decryption::NotEncrypted;
     if (!biff8)
         return Decryption::Unsupported; // Excel 95's XOR obfuscation
-    const QByteArray filePass = stream.mid(*filePassAt + 4, le16(stream, *filePassAt + 2));
+    const QByteArray filePass = stream.mid(*filePassAt + 4, u16At(stream, *filePassAt + 2));
     bool known = false;
     const auto key = keyFor(filePass, password, known);
     if (!key)
@@ -214,7 +210,7 @@ Decryption decryptXls(QByteArray &stream, const QString &password)
     };
     at = *filePassAt + 4 + filePass.size();
     while (at + 4 <= stream.size()) {
-        const quint16 type = le16(stream, at), size = le16(stream, at + 2);
+        const quint16 type = u16At(stream, at), size = u16At(stream, at + 2);
         const qsizetype begin = at + 4, end = std::min(begin + size, stream.size());
         if (!keptPlain(type)) {
             for (qsizetype p = type == kBoundSheet ? begin + 4 : begin; p < end; ++p)
