@@ -7,7 +7,7 @@
 // (tallyra-read-workbook of another build) instead of this build's reader.
 
 #include "platform/calc/CalcSpreadsheet.h"
-#include "platform/workbook/Workbook.h"
+#include "workbook/Workbook.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Reads a workbook with Tallyra's embedded reader and touches every cell's
 // text form, as a transfer would. With --dump it prints the cells.
 //   tallyra-read-workbook FILE [--dump]
-#include "platform/workbook/Workbook.h"
+#include "workbook/Workbook.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -1,6 +1,6 @@
 // libFuzzer target: an .ods package, read from the fuzzer's bytes. A refusal is a
 // good outcome; a crash, a leak, undefined behaviour or a hang is not.
-#include "platform/workbook/ReaderSupport.h"
+#include "workbook/ReaderSupport.h"
 
 #include <cstddef>
 #include <cstdint>

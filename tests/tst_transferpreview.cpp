@@ -52,7 +52,7 @@ private slots:
     {
         QTest::addColumn<Rows>("rows");
         QTest::addColumn<QString>("question");
-        const auto n = CellValue::ofNumber;
+        const auto n = [](double v) { return CellValue::ofNumber(v); };
         QTest::newRow("all found") << Rows{{"01", n(1)}, {"02", n(2)}, {"03", n(3)}, {"04", n(4)}} << QString();
         QTest::newRow("half found is enough") << Rows{{"01", n(1)}, {"02", n(2)}} << QString();
         QTest::newRow("one of four found")

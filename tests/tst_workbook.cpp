@@ -1,7 +1,7 @@
 #include "support/WorkbookFiles.h"
 
 #include "platform/workbook/EmbeddedSpreadsheet.h"
-#include "platform/workbook/Workbook.h"
+#include "workbook/Workbook.h"
 
 #include <xlsxwriter.h>
 

@@ -3,7 +3,7 @@
 // text form. Needs the Calc plugin and a display (xvfb-run).
 #include "support/CalcSupport.h"
 
-#include "platform/workbook/Workbook.h"
+#include "workbook/Workbook.h"
 
 #include <QDirIterator>
 #include <QtTest>

@@ -3,10 +3,10 @@
 // time and memory, never read in part.
 #include "support/WorkbookFiles.h"
 
-#include "platform/workbook/CompoundFile.h"
-#include "platform/workbook/ReaderSupport.h"
-#include "platform/workbook/Workbook.h"
-#include "platform/workbook/XlsDecryption.h"
+#include "workbook/CompoundFile.h"
+#include "workbook/ReaderSupport.h"
+#include "workbook/Workbook.h"
+#include "workbook/XlsDecryption.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

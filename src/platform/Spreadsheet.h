@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workbook/CellValue.h"
+
 #include <QHash>
 #include <QString>
 #include <QVector>
@@ -9,29 +11,6 @@
 #include <optional>
 
 namespace tallyra {
-
-// One cell's value as the spreadsheet holds it.
-struct CellValue {
-    enum class Kind : quint8 { Empty, Number, Text, Boolean, Error };
-
-    Kind kind = Kind::Empty;
-    double number = 0; // Number; Boolean as 1 or 0
-    QString text;      // Text; Error as its code ("#DIV/0!")
-
-    static CellValue ofNumber(double value) { return {Kind::Number, value, {}}; }
-    static CellValue ofText(QString value) { return {Kind::Text, 0, std::move(value)}; }
-    static CellValue ofBoolean(bool value) { return {Kind::Boolean, value ? 1.0 : 0.0, {}}; }
-    static CellValue ofError(QString code) { return {Kind::Error, 0, std::move(code)}; }
-
-    bool isEmpty() const { return kind == Kind::Empty; }
-
-    // The text a spreadsheet shows for the value: numbers with "." and at most
-    // 15 significant digits (77.5, 100, 0.333333333333333), texts as stored,
-    // errors as their code, TRUE / FALSE.
-    QString textForm() const;
-
-    friend bool operator==(const CellValue &, const CellValue &) = default;
-};
 
 // The rows of one column's cells that findInColumn returns for a text:
 // those whose whole text form matches it, blanks around it and letter case

@@ -3,7 +3,7 @@
 #include "platform/calc/CalcBridge.h"
 #include "platform/calc/LogicalFormula.h"
 #include "platform/calc/OfficeProcess.h"
-#include "platform/workbook/Workbook.h"
+#include "workbook/Workbook.h"
 
 #include <QCoreApplication>
 #include <QCursor>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Spreadsheet.h"
-#include "platform/workbook/Workbook.h"
+#include "workbook/Workbook.h"
 
 #include <QDateTime>
 #include <QObject>

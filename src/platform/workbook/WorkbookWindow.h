@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/workbook/Workbook.h"
+#include "workbook/Workbook.h"
 
 #include <QAbstractTableModel>
 #include <QWidget>

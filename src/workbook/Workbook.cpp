@@ -1,6 +1,7 @@
-#include "platform/workbook/Workbook.h"
+#include "workbook/Workbook.h"
 
-#include "platform/workbook/ReaderSupport.h"
+#include "workbook/FormatCode.h"
+#include "workbook/ReaderSupport.h"
 
 #include <QDate>
 #include <QFile>
@@ -40,31 +41,43 @@ void WorkbookSheet::set(int row, int column, CellValue value)
     columnCount = std::max(columnCount, column + 1);
 }
 
-QString CellValue::textForm() const
+CellValue Workbook::shown(const CellValue &cell) const
 {
-    switch (kind) {
-    case Kind::Empty:
-        return {};
-    case Kind::Number: {
-        if (number == 0)
-            return QStringLiteral("0");
-        if (!std::isfinite(number))
-            return QStringLiteral("#NUM!");
-        // Shortest form within 15 significant digits, "E" for the exponent.
-        char buffer[32];
-        const auto end = std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::general, 15).ptr;
-        for (char *c = buffer; c != end; ++c)
-            if (*c == 'e')
-                *c = 'E';
-        return QString::fromLatin1(buffer, end - buffer);
+    if (cell.kind != CellValue::Kind::Number)
+        return cell;
+    CellValue out = cell;
+    const NumberFormat &format = cell.format < formats.size() ? formats[cell.format] : formats.front();
+    if (auto text = FormatCode::show(format.code, cell.number)) {
+        out.text = std::move(*text);
+        return out;
     }
-    case Kind::Text:
-    case Kind::Error:
-        return text;
-    case Kind::Boolean:
-        return number != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    out.text.clear();
+    const QDateTime origin(dates1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
+    // Whole seconds, rounded as a spreadsheet shows them.
+    const auto moment = [&] { return origin.addSecs(static_cast<qint64>(std::llround(cell.number * 86400.0))); };
+    const bool inRange = std::abs(cell.number) < 3e6;
+    switch (cell.shownAs) {
+    case NumberClass::Percent:
+        out.text = CellValue::ofNumber(cell.number * 100).textForm() + QLatin1Char('%');
+        break;
+    case NumberClass::Date:
+        if (inRange)
+            out.text = moment().toString(QStringLiteral("yyyy-MM-dd"));
+        break;
+    case NumberClass::Time:
+        if (inRange)
+            out.text = moment().toString(QStringLiteral("HH:mm:ss"));
+        break;
+    case NumberClass::DateTime:
+        if (inRange)
+            out.text = moment().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        break;
+    case NumberClass::Plain:
+    case NumberClass::Boolean:
+    case NumberClass::Text:
+        break;
     }
-    return {};
+    return out;
 }
 
 namespace WorkbookReader {

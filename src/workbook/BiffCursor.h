@@ -2,7 +2,7 @@
 
 // Reading BIFF records: a cursor over a record's bytes, continued over its
 // CONTINUE records, that checks every length against what remains.
-#include "platform/workbook/ReaderSupport.h"
+#include "workbook/ReaderSupport.h"
 
 #include <QByteArrayView>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Spreadsheet.h"
+#include "workbook/CellValue.h"
 
 #include <QString>
 
@@ -21,8 +21,24 @@ struct WorkbookSheet {
     int rowCount() const { return static_cast<int>(rows.size()); }
 };
 
+// A number format the workbook's cells refer to (CellValue::format): its
+// class and its code (an .ods data style as the code that shows the same).
+struct NumberFormat {
+    NumberClass shownAs = NumberClass::Plain;
+    QString code = QStringLiteral("General");
+};
+
 struct Workbook {
     std::vector<WorkbookSheet> sheets;
+    std::vector<NumberFormat> formats{NumberFormat()}; // [0] is General
+    bool dates1904 = false; // serial 0 is 1904-01-01, not 1899-12-30
+
+    // The cell as a spreadsheet hands it over: a number with the text its
+    // format shows. That text is exact for a plain number whose code
+    // FormatCode::show() can show, and empty for any other plain number;
+    // a percentage, date or time is shown as its class reads
+    // (85%, 2026-06-30, 12:00:00, 2026-06-30 12:00:00).
+    CellValue shown(const CellValue &cell) const;
     // An Excel 2 worksheet has no name of its own: Calc names it after the
     // file, which read() does; from bytes alone it stays "Sheet1".
     bool namedAfterFile = false;

@@ -3,7 +3,7 @@
 // A zip package (OOXML, OpenDocument) read from memory through libzip.
 // Parts unpack under a cap each and in all, so a zip bomb stops early;
 // every failure is a Refusal.
-#include "platform/workbook/ReaderSupport.h"
+#include "workbook/ReaderSupport.h"
 
 #include <QByteArray>
 #include <QIODevice>

@@ -1,6 +1,6 @@
-#include "platform/workbook/CompoundFile.h"
+#include "workbook/CompoundFile.h"
 
-#include "platform/workbook/ReaderSupport.h"
+#include "workbook/ReaderSupport.h"
 
 #include <algorithm>
 

@@ -3,9 +3,9 @@
 // The records are walked with a checked cursor: the globals give the sheet
 // list and the shared strings, each worksheet its cells; charts and other
 // substreams are passed over. Dates are the serial numbers they are stored as.
-#include "platform/workbook/BiffCursor.h"
-#include "platform/workbook/CompoundFile.h"
-#include "platform/workbook/XlsDecryption.h"
+#include "workbook/BiffCursor.h"
+#include "workbook/CompoundFile.h"
+#include "workbook/XlsDecryption.h"
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>

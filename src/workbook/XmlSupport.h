@@ -8,7 +8,7 @@
 // expand), a mismatched or unclosed element, and anything malformed.
 // Names are matched by their local part; namespace URIs are looked up
 // from the declarations seen, for the few places that must tell them apart.
-#include "platform/workbook/ZipPackage.h"
+#include "workbook/ZipPackage.h"
 
 #include <QByteArray>
 #include <QHash>

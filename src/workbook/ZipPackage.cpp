@@ -1,4 +1,4 @@
-#include "platform/workbook/ZipPackage.h"
+#include "workbook/ZipPackage.h"
 
 #include <zip.h>
 

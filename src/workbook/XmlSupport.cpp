@@ -1,4 +1,4 @@
-#include "platform/workbook/XmlSupport.h"
+#include "workbook/XmlSupport.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "platform/workbook/XlsDecryption.h"
+#include "workbook/XlsDecryption.h"
 
-#include "platform/workbook/ReaderSupport.h"
+#include "workbook/ReaderSupport.h"
 
 #include <QCryptographicHash>
 

@@ -3,8 +3,8 @@
 // result the file cached (shared and array formulas included, since every
 // cell of theirs carries its own); Strict files differ only in namespaces,
 // which are not looked at.
-#include "platform/workbook/ReaderSupport.h"
-#include "platform/workbook/XmlSupport.h"
+#include "workbook/ReaderSupport.h"
+#include "workbook/XmlSupport.h"
 
 #include <QHash>
 

@@ -2,8 +2,8 @@
 // not stored, unless they hold a value; covered cells (under a merge) take
 // their place in the row; formula cells give the result the file holds,
 // whatever its type.
-#include "platform/workbook/ReaderSupport.h"
-#include "platform/workbook/XmlSupport.h"
+#include "workbook/ReaderSupport.h"
+#include "workbook/XmlSupport.h"
 
 namespace tallyra::WorkbookReader {
 

@@ -2,7 +2,7 @@
 
 // What the format readers share: the limits that keep a hostile file from
 // taking the machine, the refusal they throw, and the sheet they fill.
-#include "platform/workbook/Workbook.h"
+#include "workbook/Workbook.h"
 
 #include <QByteArray>
 #include <QString>
