@@ -59,6 +59,26 @@ private slots:
         QCOMPARE(TN::leadingValue(u"1e-400"), 0.0);
     }
 
+    void typedForm_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("full-width digits and letters") << "６２００１０ＡＢｃ" << "620010ABc";
+        QTest::newRow("full-width point, minus, plus") << "－８５．５＋" << "-85.5+";
+        QTest::newRow("other full-width signs stay") << "８５％，" << "85％，";
+        QTest::newRow("blanks of every kind trimmed")
+            << QStringLiteral("\u00a0\u3000\u2003\u200B\uFEFF\t85 \u202F") << "85";
+        QTest::newRow("blanks inside stay") << QStringLiteral("85\u00a0分") << QStringLiteral("85\u00a0分");
+        QTest::newRow("blank only") << QStringLiteral("\u3000 \u00a0") << "";
+    }
+
+    void typedForm()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, typed);
+        QCOMPARE(TN::typedForm(text), typed);
+    }
+
     void isNumeric_data()
     {
         QTest::addColumn<QString>("text");

@@ -92,7 +92,7 @@ QStringList describeWrites(const TransferPlan &plan)
 
 QStringList describeStudents(const TransferPlan &plan)
 {
-    static const char *names[] = {"NotFound", "Empty", "Negative", "Over100", "NotNumeric", "Duplicate", "MissingField"};
+    static const char *names[] = {"NotFound", "Empty", "Negative", "Over100", "NotNumeric", "NotAScore", "Duplicate", "MissingField"};
     QStringList out;
     for (const StudentResult &s : plan.students)
         out << s.id + QLatin1Char(':')
@@ -144,6 +144,27 @@ private slots:
         QTest::newRow("$50 is 50") << CellValue::ofText(QStringLiteral("$50")) << ok << 50;
         QTest::newRow("$150 is over 100") << CellValue::ofText(QStringLiteral("$150")) << std::optional(AnomalyKind::Over100) << 0;
         QTest::newRow("1,234 is over 100") << CellValue::ofText(QStringLiteral("1,234")) << std::optional(AnomalyKind::Over100) << 0;
+        // What a number is shown as decides whether it is a score.
+        const auto shown = [](double v, NumberClass c) { return CellValue::ofNumber(v, c); };
+        const auto notAScore = std::optional(AnomalyKind::NotAScore);
+        QTest::newRow("plain 1") << shown(1, NumberClass::Plain) << ok << 1;
+        QTest::newRow("plain 0.85 rounds to 1") << shown(0.85, NumberClass::Plain) << ok << 1;
+        QTest::newRow("number in text format") << shown(85, NumberClass::Text) << ok << 85;
+        QTest::newRow("85%") << shown(0.85, NumberClass::Percent) << notAScore << 0;
+        QTest::newRow("12:00:00") << shown(0.5, NumberClass::Time) << notAScore << 0;
+        QTest::newRow("a date") << shown(46203, NumberClass::Date) << notAScore << 0;
+        QTest::newRow("a date and time") << shown(46203.5, NumberClass::DateTime) << notAScore << 0;
+        QTest::newRow("a number shown as TRUE") << shown(1, NumberClass::Boolean) << std::optional(AnomalyKind::NotNumeric) << 0;
+        QTest::newRow("FALSE") << CellValue::ofBoolean(false) << std::optional(AnomalyKind::NotNumeric) << 0;
+        // As typed with a Chinese input method, or pasted from a web page.
+        QTest::newRow("full-width 85") << CellValue::ofText(QStringLiteral("８５")) << ok << 85;
+        QTest::newRow("full-width 58.5") << CellValue::ofText(QStringLiteral("５８．５")) << ok << 59;
+        QTest::newRow("full-width minus") << CellValue::ofText(QStringLiteral("－５")) << std::optional(AnomalyKind::Negative) << 0;
+        QTest::newRow("no-break space after") << CellValue::ofText(QStringLiteral("85\u00a0")) << ok << 85;
+        QTest::newRow("ideographic space and U+FEFF") << CellValue::ofText(QStringLiteral("\u3000\uFEFF85\u200B")) << ok << 85;
+        QTest::newRow("no-break spaces only") << CellValue::ofText(QStringLiteral("\u00a0\u3000")) << std::optional(AnomalyKind::Empty) << 0;
+        QTest::newRow("blank inside stays") << CellValue::ofText(QStringLiteral("85 分")) << std::optional(AnomalyKind::NotNumeric) << 0;
+        QTest::newRow("full-width blank inside") << CellValue::ofText(QStringLiteral("8\u30005")) << std::optional(AnomalyKind::NotNumeric) << 0;
     }
 
     void classify()
@@ -192,6 +213,7 @@ private slots:
         QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::Negative, "0123"), QStringLiteral("請注意！成績冊中學號 0123 的分數欄內為負分!"));
         QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::Over100, "0123"), QStringLiteral("請注意！成積冊中學號 0123 的分數欄內資料超過100分!"));
         QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::NotNumeric, "0123"), QStringLiteral("請注意！成績冊中學號 0123 的分數欄內不是數值資料!"));
+        QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::NotAScore, "0123"), QStringLiteral("請注意！成績冊中學號 0123 的分數欄內是日期、時間或百分比，不是分數!"));
         QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::Duplicate, "0123"), QStringLiteral("請注意！成績冊中學號 0123 出現在多個列，無法確定分數!"));
         QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::MissingField, "0123"), QStringLiteral("請注意！成績輸入網頁中找不到學號 0123 的分數欄位!"));
         QCOMPARE(ScoreRules::borderlineNote("0123", 58), QStringLiteral("請注意! 學號 0123 的成績剛好在及格邊緣! (58分)"));
@@ -298,6 +320,30 @@ private slots:
         const auto &plan = std::get<TransferPlan>(result);
         QCOMPARE(describeStudents(plan), (QStringList{":NotFound", "  :NotFound", "13:42"}));
         QCOMPARE(describeWrites(plan), (QStringList{"1:S=", "3:S  =", "5:S13=42"}));
+    }
+
+    void idsAsTeachersStoreThem()
+    {
+        // IDs as numbers (shown with leading zeros or not) and typed full-width.
+        auto book = std::make_shared<FakeSpreadsheet>();
+        book->put(1, "x", CellValue::ofNumber(70));
+        book->cells[{1, 1}] = CellValue::ofNumber(91001, NumberClass::Plain, QStringLiteral("091001"));
+        book->put(2, "x", CellValue::ofNumber(71));
+        book->cells[{2, 1}] = CellValue::ofNumber(91002);
+        book->put(3, "x", CellValue::ofNumber(72));
+        book->cells[{3, 1}] = CellValue::ofNumber(91003);
+        book->put(4, "６２００１０", CellValue::ofNumber(73));
+        book->put(5, "x", CellValue::ofNumber(74));
+        book->cells[{5, 1}] = CellValue::ofNumber(45000, NumberClass::Date, QStringLiteral("2023-03-15"));
+        // 091003 and 0091003 both stand for 91003: neither may take its score.
+        const auto result = GradeTransfer::plan(form({{"mStd_id", "091001"}, {"S091001", ""}, {"mStd_id", "091002"},
+                                                      {"S091002", ""}, {"mStd_id", "091003"}, {"S091003", "9"},
+                                                      {"mStd_id", "0091003"}, {"S0091003", "9"}, {"mStd_id", "620010"},
+                                                      {"S620010", ""}, {"mStd_id", "045000"}, {"S045000", ""}}),
+                                                GradebookColumns::read(*book, 1, 1, 2), Settings::defaults());
+        QCOMPARE(describeStudents(std::get<TransferPlan>(result)),
+                 (QStringList{"091001:70", "091002:71", "091003:NotFound", "0091003:NotFound", "620010:73",
+                              "045000:NotFound"}));
     }
 
     void anotherSheetIsNotRead()

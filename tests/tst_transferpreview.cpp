@@ -10,6 +10,8 @@ using namespace tallyra;
 
 using Rows = QList<QPair<QString, CellValue>>;
 Q_DECLARE_METATYPE(Rows)
+using Cells = QVector<CellValue>;
+Q_DECLARE_METATYPE(Cells)
 
 namespace {
 
@@ -71,18 +73,47 @@ private slots:
         QCOMPARE(TransferCheck::question(TransferCheck::count(p), QStringLiteral("B"), QStringLiteral("E")), question);
     }
 
+    void hints_data()
+    {
+        QTest::addColumn<QStringList>("pageIds");
+        QTest::addColumn<Cells>("column");
+        QTest::addColumn<QString>("hint");
+        const auto n = [](double v) { return CellValue::ofNumber(v); };
+        const auto shown = [](double v, const char *text) { return CellValue::ofNumber(v, NumberClass::Plain, text); };
+        // A blank page ID never counts, even against a blank cell.
+        QTest::newRow("texts") << QStringList{"01", "02", "03", " "}
+                               << Cells{CellValue::ofText("學號"), CellValue::ofText("01"), CellValue::ofText("02 "),
+                                        CellValue::ofText(" ")}
+                               << QStringLiteral("A 欄：4 位學生中找到 2 位");
+        QTest::newRow("scores") << QStringList{"01", "02"} << Cells{n(70), n(65)}
+                                << QStringLiteral("A 欄：沒有本頁學生的學號");
+        QTest::newRow("shown with leading zeros") << QStringList{"091001", "091002"}
+                                                  << Cells{shown(91001, "091001"), shown(91002, "091002")}
+                                                  << QStringLiteral("A 欄：2 位學生中找到 2 位");
+        QTest::newRow("stored as numbers") << QStringList{"091001", "091002", "091003"} << Cells{n(91001), n(91002)}
+                                           << QStringLiteral("A 欄：3 位學生中找到 2 位（學號以數字儲存）");
+        // 91001 is found by its text; 091001 stands for the same number and
+        // is found by neither; 091002 is found as a number.
+        QTest::newRow("two page IDs share a number") << QStringList{"091001", "91001", "091002"} << Cells{n(91001), n(91002)}
+                                                     << QStringLiteral("A 欄：3 位學生中找到 2 位");
+        QTest::newRow("typed full-width, no-break space")
+            << QStringList{"620010", "620011", "A1"}
+            << Cells{CellValue::ofText("６２００１０"), CellValue::ofText("620011\u00a0"), CellValue::ofText("\u3000ａ１")}
+            << QStringLiteral("A 欄：3 位學生中找到 3 位");
+        QTest::newRow("a percentage is no stored ID") << QStringList{"1"}
+                                                      << Cells{CellValue::ofNumber(0.01, NumberClass::Percent, "1%")}
+                                                      << QStringLiteral("A 欄：沒有本頁學生的學號");
+    }
+
     void hints()
     {
-        const QVector<QVector<CellValue>> columns = {
-            {CellValue::ofText("學號"), CellValue::ofText("01"), CellValue::ofText("02 "), CellValue::ofText(" ")},
-            {CellValue::ofNumber(70), CellValue::ofNumber(65)},
-            {},
-        };
-        // A blank page ID never counts, even against a blank cell.
-        const QVector<int> found = TransferCheck::studentsPerColumn({"01", "02", "03", " "}, columns);
-        QCOMPARE(found, (QVector<int>{2, 0, 0}));
-        QCOMPARE(TransferCheck::hint("A", 2, 4), QStringLiteral("A 欄：4 位學生中找到 2 位"));
-        QCOMPARE(TransferCheck::hint("B", 0, 4), QStringLiteral("B 欄：沒有本頁學生的學號"));
+        QFETCH(QStringList, pageIds);
+        QFETCH(Cells, column);
+        QFETCH(QString, hint);
+        const auto counts = TransferCheck::studentsPerColumn(pageIds, {column, {}});
+        QCOMPARE(counts.size(), 2);
+        QCOMPARE(counts[1].found, 0);
+        QCOMPARE(TransferCheck::hint("A", counts[0], static_cast<int>(pageIds.size())), hint);
     }
 
     void previewRows()

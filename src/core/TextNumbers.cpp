@@ -48,6 +48,30 @@ bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); 
 
 } // namespace
 
+QString typedForm(QStringView text)
+{
+    const auto blank = [](QChar c) {
+        const char16_t u = c.unicode();
+        return c.isSpace() || u == u'\u200B' || u == u'\uFEFF';
+    };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    QString out = text.sliced(begin, end - begin).toString();
+    for (QChar &c : out) {
+        const char16_t u = c.unicode();
+        // U+FF01..U+FF5E mirror ASCII 0x21..0x7E; only these are taken back.
+        const bool alnum = (u >= u'\uFF10' && u <= u'\uFF19') || (u >= u'\uFF21' && u <= u'\uFF3A')
+                           || (u >= u'\uFF41' && u <= u'\uFF5A');
+        if (alnum || u == u'\uFF0E' || u == u'\uFF0D' || u == u'\uFF0B')
+            c = QChar(char16_t(u - 0xFEE0));
+    }
+    return out;
+}
+
 double leadingValue(QStringView text)
 {
     QString s;

@@ -25,6 +25,13 @@ bool isNumeric(QStringView text);
 // is 1234), or nothing when the text is not numeric.
 std::optional<double> numericValue(QStringView text);
 
+// A gradebook text as the teacher meant it: full-width digits, letters,
+// "．", "－" and "＋" (typed with a Chinese input method) in their ASCII
+// forms, and every Unicode blank (no-break space, U+3000, zero-width space,
+// U+FEFF...) trimmed from both ends. Blanks inside stay: "85 分" is still
+// no number.
+QString typedForm(QStringView text);
+
 // Nearest whole number; a tie goes to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double roundHalfEven(double value);
 

@@ -92,6 +92,7 @@ std::variant<TransferPlan, TransferRefusal> plan(const FormSnapshot &snapshot, c
     result.layout = form->layout();
     const QVector<int> fields = pairFields(snapshot, *form);
     const QStringList &ids = form->studentIds();
+    const IdMatch match(ids);
 
     for (int k = 0; k < ids.size(); ++k) {
         StudentResult student;
@@ -106,8 +107,7 @@ std::variant<TransferPlan, TransferRefusal> plan(const FormSnapshot &snapshot, c
             continue;
         }
 
-        // A blank ID names nobody: searching it would match a blank cell.
-        const QVector<int> rows = student.id.trimmed().isEmpty() ? QVector<int>() : gradebook.rowsOf(student.id);
+        const QVector<int> rows = match.find(gradebook.ids(), student.id).rows;
         if (rows.isEmpty())
             student.outcome = {AnomalyKind::NotFound, 0};
         else if (rows.size() > 1)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Settings.h"
+#include "import/IdMatch.h"
 #include "import/ScoreRules.h"
 #include "page/GradeForm.h"
 #include "platform/Browser.h"
@@ -24,8 +25,8 @@ public:
     static GradebookColumns read(const Spreadsheet &app, int sheet, int idColumn, int scoreColumn);
 
     bool readable() const { return m_readable; }
-    // Every row holding the ID as a whole cell.
-    QVector<int> rowsOf(const QString &id) const { return m_search.find(id); }
+    // The ID column, to find the page's IDs in (IdMatch).
+    const ColumnSearch &ids() const { return m_search; }
     CellValue score(int row) const;
 
     static int columnNumber(const QString &letter); // "A" -> 1

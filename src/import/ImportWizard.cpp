@@ -273,7 +273,7 @@ void ImportWizard::Command3_Click()
 void ImportWizard::showColumnHints()
 {
     // Read once per sheet chosen: the page's IDs and the sheet's 26 columns.
-    QVector<int> found(26, 0);
+    QVector<TransferCheck::ColumnCount> found(26);
     int students = 0;
     bool known = false;
     const auto &app = m_session.ExcelApp();
@@ -294,7 +294,7 @@ void ImportWizard::showColumnHints()
         const QString letter = m_combo2->itemText(c);
         m_combo2->setItemData(c, known ? TransferCheck::hint(letter, found[c - 1], students) : QVariant(), Qt::ToolTipRole);
         // Columns without any ID of the page are greyed, not hidden: the letters stay as they are.
-        m_combo2->setItemData(c, known && found[c - 1] == 0 ? QVariant(QColor(Qt::gray)) : QVariant(), Qt::ForegroundRole);
+        m_combo2->setItemData(c, known && found[c - 1].found == 0 ? QVariant(QColor(Qt::gray)) : QVariant(), Qt::ForegroundRole);
     }
 }
 

@@ -6,15 +6,27 @@ namespace tallyra::ScoreRules {
 
 Outcome classify(const CellValue &cell)
 {
-    const QString text = cell.textForm();
-    if (text.trimmed().isEmpty())
-        return {AnomalyKind::Empty, 0};
-
+    QString text;
     std::optional<double> value;
-    if (cell.kind == CellValue::Kind::Number)
+    switch (cell.kind) {
+    case CellValue::Kind::Empty:
+        return {AnomalyKind::Empty, 0};
+    case CellValue::Kind::Boolean:
+    case CellValue::Kind::Error:
+        return {AnomalyKind::NotNumeric, 0};
+    case CellValue::Kind::Number:
+        if (!cell.isPlainNumber())
+            return {cell.shownAs == NumberClass::Boolean ? AnomalyKind::NotNumeric : AnomalyKind::NotAScore, 0};
+        text = cell.textForm();
         value = cell.number;
-    else if (cell.kind == CellValue::Kind::Text)
+        break;
+    case CellValue::Kind::Text:
+        text = TextNumbers::typedForm(cell.text);
+        if (text.isEmpty())
+            return {AnomalyKind::Empty, 0};
         value = TextNumbers::numericValue(text);
+        break;
+    }
     if (!value)
         return {AnomalyKind::NotNumeric, 0};
     if (*value < 0)
@@ -51,6 +63,8 @@ QString anomalyLine(AnomalyKind kind, const QString &id)
         return QStringLiteral("請注意！成積冊中學號 ") + id + QStringLiteral(" 的分數欄內資料超過100分!");
     case AnomalyKind::NotNumeric:
         return QStringLiteral("請注意！成績冊中學號 ") + id + QStringLiteral(" 的分數欄內不是數值資料!");
+    case AnomalyKind::NotAScore:
+        return QStringLiteral("請注意！成績冊中學號 ") + id + QStringLiteral(" 的分數欄內是日期、時間或百分比，不是分數!");
     case AnomalyKind::Duplicate:
         return QStringLiteral("請注意！成績冊中學號 ") + id + QStringLiteral(" 出現在多個列，無法確定分數!");
     case AnomalyKind::MissingField:

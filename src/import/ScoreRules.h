@@ -16,6 +16,7 @@ enum class AnomalyKind {
     Negative,     // below 0
     Over100,      // above 100
     NotNumeric,   // text, error value, TRUE/FALSE
+    NotAScore,    // a number shown as a date, a time or a percentage
     Duplicate,    // ID in more than one row: never guess
     MissingField, // the page has no score field for the student
 };
@@ -31,9 +32,11 @@ struct Outcome {
     bool accepted() const { return !anomaly; }
 };
 
-// Empty (blank once trimmed), then numeric (a number, or a text that the
-// numeric-text rule reads; TRUE/FALSE and errors are not numbers) checked
-// against 0..100 as read, then rounded halves up.
+// Empty (blank once trimmed), then numeric: a plain number, or a text that
+// the numeric-text rule reads in its typed form ("８５" is 85, "85\u00a0"
+// is 85). TRUE/FALSE and errors are not numbers; a date, time or
+// percentage is a number but no score. Then checked against 0..100 as
+// read, and rounded halves up.
 Outcome classify(const CellValue &cell);
 
 // Halves round up: the text form decides, "58.5" -> 59, "59.45" -> 59.

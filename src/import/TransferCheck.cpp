@@ -31,28 +31,35 @@ QString question(const Counts &counts, const QString &idLetter, const QString &s
     return {};
 }
 
-QVector<int> studentsPerColumn(const QStringList &pageIds, const QVector<QVector<CellValue>> &columns)
+QVector<ColumnCount> studentsPerColumn(const QStringList &pageIds, const QVector<QVector<CellValue>> &columns)
 {
-    QVector<int> found;
+    const IdMatch match(pageIds);
+    QVector<ColumnCount> counts;
     for (const QVector<CellValue> &column : columns) {
         ColumnSearch search;
         for (int r = 0; r < column.size(); ++r)
             search.add(r + 1, column[r]);
-        int n = 0;
+        ColumnCount count;
         for (const QString &id : pageIds) {
-            if (!id.trimmed().isEmpty() && !search.find(id).isEmpty())
-                ++n;
+            const IdMatch::Found found = match.find(search, id);
+            if (found.rows.isEmpty())
+                continue;
+            ++count.found;
+            count.byNumber += found.byNumber ? 1 : 0;
         }
-        found.push_back(n);
+        counts.push_back(count);
     }
-    return found;
+    return counts;
 }
 
-QString hint(const QString &letter, int found, int students)
+QString hint(const QString &letter, const ColumnCount &count, int students)
 {
-    if (found == 0)
+    if (count.found == 0)
         return QStringLiteral("%1 欄：沒有本頁學生的學號").arg(letter);
-    return QStringLiteral("%1 欄：%2 位學生中找到 %3 位").arg(letter).arg(students).arg(found);
+    QString text = QStringLiteral("%1 欄：%2 位學生中找到 %3 位").arg(letter).arg(students).arg(count.found);
+    if (count.byNumber == count.found)
+        text += QStringLiteral("（學號以數字儲存）");
+    return text;
 }
 
 } // namespace tallyra::TransferCheck

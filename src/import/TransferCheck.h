@@ -24,10 +24,15 @@ Counts count(const TransferPlan &plan);
 QString question(const Counts &counts, const QString &idLetter, const QString &scoreLetter);
 
 // For each column, how many of the page's students it holds (blank IDs
-// count for nobody).
-QVector<int> studentsPerColumn(const QStringList &pageIds, const QVector<QVector<CellValue>> &columns);
+// count for nobody), and how many of them only as numbers.
+struct ColumnCount {
+    int found = 0;
+    int byNumber = 0;
+};
+QVector<ColumnCount> studentsPerColumn(const QStringList &pageIds, const QVector<QVector<CellValue>> &columns);
 
-// "B 欄：38 位學生中找到 36 位", or that the column holds none of them.
-QString hint(const QString &letter, int found, int students);
+// "B 欄：38 位學生中找到 36 位", or that the column holds none of them;
+// a column whose students are all found only as numbers says so.
+QString hint(const QString &letter, const ColumnCount &count, int students);
 
 } // namespace tallyra::TransferCheck

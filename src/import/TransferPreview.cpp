@@ -22,7 +22,7 @@ TransferPreview TransferPreview::build(const TransferPlan &plan, const FormSnaps
     for (const StudentResult &student : plan.students) {
         Row row;
         row.id = student.id;
-        row.gradebook = student.cell.textForm();
+        row.gradebook = student.cell.shownText();
         row.anomaly = student.outcome.anomaly.has_value();
         if (row.anomaly)
             row.outcome = ScoreRules::anomalyLine(*student.outcome.anomaly, student.id);

@@ -12,21 +12,26 @@
 
 namespace tallyra {
 
-// The rows of one column's cells that findInColumn returns for a text:
-// those whose whole text form matches it, blanks around it and letter case
-// ignored, in row order. Built once per column, asked once per student.
+// The rows of one column's cells that a text finds: those whose whole text
+// form, or whose shown text as a plain number (091001 for 91001 shown as
+// "000000"), equals it, letter case ignored, both taken in their typed form
+// (TextNumbers::typedForm: full-width characters as ASCII, blanks around
+// trimmed). In row order. Built once per column, asked once per student.
 class ColumnSearch {
 public:
-    void add(int row, const CellValue &value)
-    {
-        if (!value.isEmpty())
-            m_rows[key(value.textForm())].push_back(row);
-    }
+    void add(int row, const CellValue &value);
     QVector<int> find(const QString &text) const { return m_rows.value(key(text)); }
+    // Rows of the plain number cells holding `number`, a whole number.
+    QVector<int> findNumber(qint64 number) const { return m_numbers.value(number); }
+
+    // The whole number an ID made only of digits stands for (leading zeros
+    // ignored), within what a cell holds exactly; nothing for other IDs.
+    static std::optional<qint64> idNumber(const QString &id);
 
 private:
-    static QString key(const QString &text) { return text.trimmed().toCaseFolded(); }
+    static QString key(const QString &text);
     QHash<QString, QVector<int>> m_rows;
+    QHash<qint64, QVector<int>> m_numbers;
 };
 
 // One running instance of the spreadsheet application, with the calls the

@@ -141,7 +141,7 @@ std::optional<QVector<int>> EmbeddedSpreadsheet::findInColumn(int column, const 
         m_index = {sheet, column, {}};
         for (int r = 0; r < sheet->rowCount(); ++r) {
             if (const CellValue *value = sheet->at(r, column - 1))
-                m_index.rows.add(r + 1, *value);
+                m_index.rows.add(r + 1, active()->workbook->shown(*value));
         }
     }
     return m_index.rows.find(text);
@@ -153,7 +153,7 @@ std::optional<CellValue> EmbeddedSpreadsheet::cell(int row, int column) const
     if (!sheet || row < 1 || column < 1)
         return std::nullopt;
     const CellValue *value = sheet->at(row - 1, column - 1);
-    return value ? *value : CellValue();
+    return value ? active()->workbook->shown(*value) : CellValue();
 }
 
 std::optional<QVector<QVector<CellValue>>> EmbeddedSpreadsheet::readColumns(int sheet, const QVector<int> &columns) const
@@ -169,7 +169,7 @@ std::optional<QVector<QVector<CellValue>>> EmbeddedSpreadsheet::readColumns(int 
         QVector<CellValue> cells(source.rowCount());
         for (int r = 0; r < source.rowCount(); ++r) {
             if (const CellValue *value = source.at(r, column - 1))
-                cells[r] = *value;
+                cells[r] = wb->workbook->shown(*value);
         }
         result.push_back(std::move(cells));
     }

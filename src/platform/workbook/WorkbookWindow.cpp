@@ -42,7 +42,8 @@ QVariant SheetModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return value->textForm();
+        // As the transfer's preview names the cell: 091001, 85%, 2026-06-30.
+        return m_workbook->shown(*value).shownText();
     case Qt::TextAlignmentRole:
         if (value->kind == CellValue::Kind::Text)
             return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
