@@ -642,6 +642,66 @@ private slots:
         QVERIFY(readFile(report()).contains(QStringLiteral("請注意！成績冊中學號 1004 的分數欄內不是數值資料!\r\n").toUtf8()));
     }
 
+    void cellsAsShown_data()
+    {
+        QTest::addColumn<bool>("calc");
+        QTest::addColumn<QString>("file");
+        for (const char *file : {"shown-as.ods", "shown-as.xlsx", "shown-as.xls"}) {
+            QTest::addRow("embedded %s", file) << false << QString::fromLatin1(file);
+            QTest::addRow("calc %s", file) << true << QString::fromLatin1(file);
+        }
+    }
+
+    // What a cell is shown as decides: typed booleans, percentages, dates and
+    // times are no scores; IDs stored as numbers, full-width digits and
+    // no-break spaces are read as the teacher meant them.
+    void cellsAsShown()
+    {
+        QFETCH(bool, calc);
+        QFETCH(QString, file);
+        useSpreadsheet(calc);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/shown-as-frameset.html")))));
+        QMap<QString, QString> shown; // ID -> the preview's 成績冊 column
+        QString check;
+        tallyra::PreviewDialogs::setHandler([&](tallyra::PreviewDialog &dialog) {
+            QTableWidget *table = dialog.table();
+            for (int r = 0; r < table->rowCount(); ++r)
+                shown.insert(table->item(r, 1)->text(), table->item(r, 2)->text());
+            if (auto *label = dialog.findChild<QLabel *>(QStringLiteral("lblCheck")))
+                check = label->text();
+            return QDialog::Accepted;
+        });
+        m_pressButton = QStringLiteral("cmdPreview");
+        QString hint;
+        transfer(QStringLiteral(TALLYRA_TEST_FIXTURES "/workbooks/") + file, QStringLiteral("成績"), "A", "B",
+                 [&](ImportWizard &wizard) {
+                     hint = wizard.findChild<QComboBox *>(QStringLiteral("Combo2"))->itemData(1, Qt::ToolTipRole).toString();
+                 });
+        QCOMPARE(hint, QStringLiteral("A 欄：15 位學生中找到 13 位"));
+        QVERIFY2(check.isEmpty(), qPrintable(check));
+        const QStringList ids{"091001", "091002", "091003", "091004", "091005", "091006", "091007", "091008",
+                              "091009", "091010", "091011", "091012", "091013", "0091013", "091014"};
+        QStringList page;
+        for (const QString &id : ids)
+            page << value(QLatin1Char('S') + id);
+        QCOMPARE(page, (QStringList{"", "", "", "", "", "", "1", "1", "85", "85", "86", "77", "", "", "60"}));
+        QCOMPARE((QStringList{shown["091001"], shown["091002"], shown["091003"], shown["091004"], shown["091005"],
+                              shown["091006"], shown["091007"], shown["091008"], shown["091014"]}),
+                 (QStringList{"TRUE", "FALSE", "85%", "12:00:00", "2026-06-30", "2026-06-30 12:00:00", "1", "0.85", "60.0"}));
+
+        QStringList anomalies;
+        for (const QString &line : QString::fromUtf8(readFile(report())).split(QStringLiteral("\r\n")))
+            if (line.startsWith(QStringLiteral("請注意！")))
+                anomalies << line;
+        const auto notNumeric = [](const char *id) { return QStringLiteral("請注意！成績冊中學號 %1 的分數欄內不是數值資料!").arg(id); };
+        const auto notAScore = [](const char *id) {
+            return QStringLiteral("請注意！成績冊中學號 %1 的分數欄內是日期、時間或百分比，不是分數!").arg(id);
+        };
+        const auto notFound = [](const char *id) { return QStringLiteral("請注意！Quillo在成績冊中找不到學號 %1 !").arg(id); };
+        QCOMPARE(anomalies, (QStringList{notNumeric("091001"), notNumeric("091002"), notAScore("091003"), notAScore("091004"),
+                                         notAScore("091005"), notAScore("091006"), notFound("091013"), notFound("0091013")}));
+    }
+
     void emptyPageIdIsNotFound()
     {
         QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/empty-id-frameset.html")))));
