@@ -102,7 +102,7 @@ double timedPerFieldTransfer(Browser *browser, const QString &book)
     for (int i = 0; i < count; ++i) {
         const QString name = browser->evaluate(reach + QStringLiteral("return f.elements[arg].name;"), i)->toString();
         const QString value = browser->evaluate(reach + QStringLiteral("return f.elements[arg].value;"), i)->toString();
-        snapshot.elements.push_back({i, name, value, {}});
+        snapshot.elements.push_back({i, name, value, {}, true});
     }
     const auto planned = GradeTransfer::plan(snapshot, GradebookColumns::read(*app, 1, 1, 2), settings());
     const auto &plan = std::get<TransferPlan>(planned);

@@ -184,8 +184,10 @@ private slots:
             << Form{{"mStd_id", "1"}, {"mStd_id", "2"}, {"S2", "59"}} << QStringList{"2:S2=#FFFF80"};
         QTest::newRow("first field of a name only")
             << Form{{"mStd_id", "1"}, {"S1", "10"}, {"S1", "90"}} << QStringList{"1:S1=#8080FF"};
-        QTest::newRow("ID twice colours its field twice")
-            << Form{{"mStd_id", "1"}, {"mStd_id", "1"}, {"S1", "10"}} << QStringList{"2:S1=#8080FF", "2:S1=#8080FF"};
+        QTest::newRow("ID twice, one field: coloured once")
+            << Form{{"mStd_id", "1"}, {"mStd_id", "1"}, {"S1", "10"}} << QStringList{"2:S1=#8080FF"};
+        QTest::newRow("ID twice, two fields: each by its own value")
+            << Form{{"mStd_id", "1"}, {"S1", "10"}, {"mStd_id", "1"}, {"S1", "90"}} << QStringList{"1:S1=#8080FF", "3:S1=#FFFFFF"};
         QTest::newRow("shared-name colours every STD once")
             << Form{{"mStd_id", "1"}, {"STD", "70"}, {"mStd_id", "2"}, {"STD", "51"}, {"STD", "abc"}}
             << QStringList{"1:STD=#FFFFFF", "3:STD=#FF8080", "4:STD=#8080FF"};

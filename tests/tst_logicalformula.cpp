@@ -48,7 +48,12 @@ private slots:
     {
         const QString deep = QStringLiteral("=") + QString(5000, QLatin1Char('(')) + QStringLiteral("B2>1")
                              + QString(5000, QLatin1Char(')'));
-        QVERIFY(!mayBeLogical(deep)); // refused past a sane depth rather than recursing without end
+        // Given up past a sane depth rather than recursing without end, and
+        // then taken for logical: its 1 or 0 is never written as a score.
+        QVERIFY(mayBeLogical(deep));
+        const QString deepSum = QStringLiteral("=") + QString(100, QLatin1Char('(')) + QStringLiteral("SUM(B2:C2)")
+                                + QString(100, QLatin1Char(')'));
+        QVERIFY(mayBeLogical(deepSum));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "core/Settings.h"
 #include "import/GradeTransfer.h"
 #include "import/ScoreRules.h"
+#include "import/TransferCheck.h"
 #include "import/TransferReport.h"
 
 #include <QDate>
@@ -77,7 +78,7 @@ FormSnapshot form(const QList<QPair<QString, QString>> &namesAndValues)
     s.status = FormSnapshot::Status::Ok;
     s.token = QStringLiteral("t");
     for (int i = 0; i < namesAndValues.size(); ++i)
-        s.elements.push_back({i, namesAndValues[i].first, namesAndValues[i].second});
+        s.elements.push_back({i, namesAndValues[i].first, namesAndValues[i].second, QString(), true});
     return s;
 }
 
@@ -92,7 +93,7 @@ QStringList describeWrites(const TransferPlan &plan)
 
 QStringList describeStudents(const TransferPlan &plan)
 {
-    static const char *names[] = {"NotFound", "Empty", "Negative", "Over100", "NotNumeric", "NotAScore", "Duplicate", "MissingField"};
+    static const char *names[] = {"NotFound", "Empty", "Negative", "Over100", "NotNumeric", "NotAScore", "Duplicate", "MissingField", "NotWritable", "NotKept"};
     QStringList out;
     for (const StudentResult &s : plan.students)
         out << s.id + QLatin1Char(':')
@@ -216,6 +217,8 @@ private slots:
         QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::NotAScore, "0123"), QStringLiteral("請注意！成績冊中學號 0123 的分數欄內是日期、時間或百分比，不是分數!"));
         QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::Duplicate, "0123"), QStringLiteral("請注意！成績冊中學號 0123 出現在多個列，無法確定分數!"));
         QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::MissingField, "0123"), QStringLiteral("請注意！成績輸入網頁中找不到學號 0123 的分數欄位!"));
+        QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::NotWritable, "0123"), QStringLiteral("請注意！網頁上學號 0123 的成績欄無法輸入!"));
+        QCOMPARE(ScoreRules::anomalyLine(AnomalyKind::NotKept, "0123"), QStringLiteral("請注意！網頁沒有保留學號 0123 的成績!"));
         QCOMPARE(ScoreRules::borderlineNote("0123", 58), QStringLiteral("請注意! 學號 0123 的成績剛好在及格邊緣! (58分)"));
     }
 
@@ -346,6 +349,22 @@ private slots:
                               "045000:NotFound"}));
     }
 
+    void fieldThatCannotTakeAScore()
+    {
+        auto book = std::make_shared<FakeSpreadsheet>();
+        book->put(1, "12", CellValue::ofNumber(40));
+        book->put(2, "13", CellValue::ofNumber(41));
+        FormSnapshot page = form({{"mStd_id", "12"}, {"S12", "A"}, {"mStd_id", "13"}, {"S13", ""}});
+        page.elements[1].writable = false; // a list, a date, a check box, disabled
+        const auto &plan = std::get<TransferPlan>(
+            GradeTransfer::plan(page, GradebookColumns::read(*book, 1, 1, 2), Settings::defaults()));
+        QCOMPARE(describeStudents(plan), (QStringList{"12:NotWritable", "13:41"}));
+        QCOMPARE(describeWrites(plan), QStringList{"3:S13=41"}); // left as it is
+        // It says nothing about the columns: one of one found, with a score.
+        const auto counts = TransferCheck::count(plan);
+        QCOMPARE(std::tuple(counts.students, counts.found, counts.withNumber), std::tuple(1, 1, 1));
+    }
+
     void anotherSheetIsNotRead()
     {
         auto book = std::make_shared<FakeSpreadsheet>();
@@ -407,23 +426,25 @@ private slots:
         QStringList list;
         for (int i = 1; i <= notes; ++i)
             list << ScoreRules::borderlineNote(QStringLiteral("N%1").arg(i), 57 + i);
-        if (!list.isEmpty())
-            report.writeBorderlineSection(list);
+        QVERIFY(report.save(list));
         QCOMPARE(readFile(path), QByteArray(expected).replace("DATE", today()));
-        QVERIFY(report.written());
     }
 
-    void reportCompleteAfterEveryLine()
+    void reportReplacesTheEarlierOneOnlyWhenSaved()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("toExcelLog.txt"));
         TransferReport first(path);
         first.RecordAnomaly(AnomalyKind::Empty, "1");
         first.RecordAnomaly(AnomalyKind::Over100, "2");
-        QVERIFY(readFile(path).endsWith("請注意！成積冊中學號 2 的分數欄內資料超過100分!\r\n"));
-        TransferReport second(path); // the next transfer replaces it
+        QVERIFY(first.save({}));
+        const QByteArray earlier = readFile(path);
+        QVERIFY(earlier.endsWith("請注意！成積冊中學號 2 的分數欄內資料超過100分!\r\n"));
+        TransferReport second(path); // a transfer whose write never landed is never saved
         second.RecordAnomaly(AnomalyKind::Negative, "3");
-        QCOMPARE(readFile(path).count("\r\n"), 3);
+        QCOMPARE(readFile(path), earlier);
+        QVERIFY(second.save({}));
+        QCOMPARE(readFile(path).count("\r\n"), 3); // the next one replaces it
         QVERIFY(!readFile(path).contains("成積冊"));
     }
 
@@ -432,9 +453,8 @@ private slots:
         QTemporaryDir dir;
         TransferReport report(dir.path()); // a folder, not a file
         report.RecordAnomaly(AnomalyKind::Empty, "1");
-        report.writeBorderlineSection({QStringLiteral("note")});
+        QVERIFY(!report.save({QStringLiteral("note")}));
         QCOMPARE(report.anomalyCount(), 1);
-        QVERIFY(!report.written());
     }
 };
 

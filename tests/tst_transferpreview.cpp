@@ -22,7 +22,7 @@ FormSnapshot page(const QList<QPair<QString, QString>> &namesAndValues, const QS
     s.token = QStringLiteral("t");
     s.formId = formId;
     for (int i = 0; i < namesAndValues.size(); ++i)
-        s.elements.push_back({i, namesAndValues[i].first, namesAndValues[i].second, QString()});
+        s.elements.push_back({i, namesAndValues[i].first, namesAndValues[i].second, QString(), true});
     return s;
 }
 
@@ -62,7 +62,15 @@ private slots:
         QTest::newRow("out-of-range numbers are numbers") << Rows{{"01", n(-5)}, {"02", n(105)}, {"03", n(3)}} << QString();
         QTest::newRow("texts in the score column")
             << Rows{{"01", CellValue::ofText("王小明")}, {"02", CellValue::ofText("李")}, {"03", n(3)}, {"04", CellValue()}}
-            << QStringLiteral("成績欄位 E 只有 1 / 4 位找到的學生有數值分數，可能選錯了工作表或欄位。仍要輸入嗎?");
+            << QStringLiteral("成績欄位 E 只有 1 / 4 位學生有分數，其餘 3 位的成績欄會被清空。仍要輸入嗎?");
+        // Found, but each in several rows: the ID column's doing, not the score column's.
+        QTest::newRow("IDs in several rows")
+            << Rows{{"01", n(1)}, {"01", n(2)}, {"02", n(3)}, {"02", n(4)}, {"03", n(5)}, {"03", n(6)}, {"04", n(7)}}
+            << QStringLiteral("學號欄位 B 中有 3 位學生出現在多個列，這些學生的成績欄會被清空。仍要輸入嗎?");
+        QTest::newRow("dates and percentages are no scores")
+            << Rows{{"01", CellValue::ofNumber(0.85, NumberClass::Percent)}, {"02", CellValue::ofNumber(46203, NumberClass::Date)},
+                    {"03", CellValue::ofNumber(0.5, NumberClass::Time)}, {"04", n(70)}}
+            << QStringLiteral("成績欄位 E 只有 1 / 4 位學生有分數，其餘 3 位的成績欄會被清空。仍要輸入嗎?");
     }
 
     void columnCheck()

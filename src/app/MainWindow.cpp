@@ -295,7 +295,8 @@ void MainWindow::mnuUndo_Click()
     if (!MessageBox::askYesNo(this, question, title))
         return;
     const WriteReport written =
-        m_browser->writeForm(GradePageNames::contentFrame, GradePageNames::scoreForm, now, restore->writes);
+        m_browser->writeForm(GradePageNames::contentFrame, GradePageNames::scoreForm, now, restore->writes,
+                             GradeForm::idFields(now.elements));
     if (!written.ok()) {
         MessageBox::warning(this, QStringLiteral("成績輸入網頁已經變更，無法確定是否已經復原，請檢查網頁上的成績!"), title);
         return;

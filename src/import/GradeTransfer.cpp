@@ -31,43 +31,6 @@ int GradebookColumns::columnNumber(const QString &letter)
 
 namespace GradeTransfer {
 
-namespace {
-
-// The score field of each student, in the order of the IDs; -1 where the
-// page has none.
-QVector<int> pairFields(const FormSnapshot &snapshot, const GradeForm &form)
-{
-    const int students = static_cast<int>(form.studentIds().size());
-    QVector<int> fields(students, -1);
-    QVector<bool> taken(snapshot.elements.size(), false);
-    if (form.layout() == GradeForm::Layout::SharedName) {
-        int k = 0;
-        for (const FormElement &e : snapshot.elements) {
-            if (e.name != GradePageNames::sharedScoreField)
-                continue;
-            if (k >= students)
-                break; // surplus shared fields are left as they are
-            fields[k++] = e.index;
-        }
-        return fields;
-    }
-    for (int k = 0; k < students; ++k) {
-        const QString name = form.scoreFieldName(k + 1);
-        for (const FormElement &e : snapshot.elements) {
-            // The first field of that name not already given to an earlier
-            // student: a repeated ID takes the next field of its name.
-            if (e.name == name && !taken[e.index]) {
-                taken[e.index] = true;
-                fields[k] = e.index;
-                break;
-            }
-        }
-    }
-    return fields;
-}
-
-} // namespace
-
 std::variant<TransferPlan, TransferRefusal> plan(const FormSnapshot &snapshot, const GradebookColumns &gradebook,
                                                  const Settings &settings, const StatusSink &status)
 {
@@ -90,7 +53,7 @@ std::variant<TransferPlan, TransferRefusal> plan(const FormSnapshot &snapshot, c
 
     TransferPlan result;
     result.layout = form->layout();
-    const QVector<int> fields = pairFields(snapshot, *form);
+    const QVector<int> fields = form->scoreFields(snapshot.elements);
     const QStringList &ids = form->studentIds();
     const IdMatch match(ids);
 
@@ -103,6 +66,13 @@ std::variant<TransferPlan, TransferRefusal> plan(const FormSnapshot &snapshot, c
 
         if (student.fieldIndex < 0) {
             student.outcome = {AnomalyKind::MissingField, 0};
+            result.students.push_back(student);
+            continue;
+        }
+        // A list, a date, a check box or a disabled field would drop or
+        // change a score: it is left as it is.
+        if (!snapshot.elements[student.fieldIndex].writable) {
+            student.outcome = {AnomalyKind::NotWritable, 0};
             result.students.push_back(student);
             continue;
         }

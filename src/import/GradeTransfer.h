@@ -4,7 +4,6 @@
 #include "import/IdMatch.h"
 #include "import/ScoreRules.h"
 #include "page/GradeForm.h"
-#include "platform/Browser.h"
 #include "platform/Spreadsheet.h"
 
 #include <functional>

@@ -1,23 +1,17 @@
 #include "import/ImportWizard.h"
 
-#include "core/AppEnvironment.h"
 #include "core/Settings.h"
 #include "import/GradeTransfer.h"
-#include "import/PreviewDialog.h"
 #include "import/TransferCheck.h"
-#include "import/TransferPreview.h"
-#include "import/TransferReport.h"
+#include "import/TransferRun.h"
 #include "page/GradeForm.h"
-#include "page/GradePage.h"
 #include "platform/Browser.h"
-#include "platform/Shell.h"
 #include "platform/FileDialog.h"
 #include "platform/Fonts.h"
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -309,208 +303,31 @@ void ImportWizard::refillSheets()
     m_combo1->setCurrentIndex(-1);
 }
 
-void ImportWizard::refuse()
-{
-    MessageBox::critical(this,
-                     QStringLiteral("Quillo無法輸入成績!!\r\n無法找到相關欄位，請檢查是否在正確的成績輸入視窗!"), QStringLiteral("錯誤"));
-    Command1_Click();
-}
+void ImportWizard::Command5_Click() { transfer(false); }
 
-bool ImportWizard::sheetStillChosen()
-{
-    const auto &app = m_session.ExcelApp();
-    if (!app)
-        return true; // nothing to check: the reading below refuses
-    const auto name = app->sheetName(m_sheetIndex);
-    if (name && *name == m_sheetName) {
-        // The teacher sees the sheet that is read.
-        app->activateSheet(m_sheetIndex);
-        return true;
-    }
-    if (!name && !app->sheetCount())
-        return true; // the gradebook itself is gone: refused as unreadable
-    MessageBox::warning(this,
-                        QStringLiteral("成績冊中已經找不到所選的工作表「") + m_sheetName
-                            + QStringLiteral("」(可能已被刪除、改名或移動)，沒有輸入任何成績，請重新選擇工作表!"),
-                        QStringLiteral("輸入成績"));
-    refillSheets();
-    m_sheetCurrent = false;
-    ShowStep(2);
-    return false;
-}
+void ImportWizard::cmdPreview_Click() { transfer(true); }
 
-std::optional<ImportWizard::Prepared> ImportWizard::prepareTransfer()
+void ImportWizard::transfer(bool preview)
 {
-    if (!m_browser) {
-        refuse();
-        return std::nullopt;
-    }
-    const auto &app = m_session.ExcelApp();
-    if (app) {
-        // A correction saved from another program since the file was read counts.
-        switch (app->reloadIfChanged()) {
-        case Spreadsheet::FileState::Unchanged:
-            break;
-        case Spreadsheet::FileState::Reloaded:
-            m_status->showMessage(QStringLiteral("成績冊檔案已經變更，已重新讀取。"));
-            break;
-        case Spreadsheet::FileState::Unreadable:
-            refuse();
-            return std::nullopt;
-        }
-    }
-    if (!sheetStillChosen())
-        return std::nullopt;
-    // The gradebook and the page are each read once; nothing between these
-    // readings and the write takes the teacher's input.
-    const GradebookColumns gradebook =
-        app ? GradebookColumns::read(*app, m_sheetIndex, GradebookColumns::columnNumber(m_idColumn), m_scoreColumn)
-            : GradebookColumns();
-    Prepared prepared;
-    prepared.snapshot = m_browser->snapshotForm(GradePageNames::contentFrame, GradePageNames::scoreForm);
-    auto planned = GradeTransfer::plan(prepared.snapshot, gradebook, settings(),
-                                       [this](const QString &text) { m_status->showMessage(text); });
-    if (std::holds_alternative<TransferRefusal>(planned)) {
-        refuse();
-        return std::nullopt;
-    }
-    prepared.plan = std::move(std::get<TransferPlan>(planned));
-    return prepared;
-}
-
-void ImportWizard::Command5_Click()
-{
-    if (const auto prepared = prepareTransfer())
-        runTransfer(*prepared, true);
-}
-
-void ImportWizard::cmdPreview_Click()
-{
-    const auto prepared = prepareTransfer();
-    if (!prepared)
-        return;
-    const QString question = columnQuestion(prepared->plan);
-    // The check's finding without its question: the preview itself asks.
-    const QString finding = question.left(question.lastIndexOf(QStringLiteral("仍要輸入嗎")));
-    PreviewDialog preview(TransferPreview::build(prepared->plan, prepared->snapshot), finding, this);
-    preview.setWindowModality(Qt::WindowModal);
-    if (PreviewDialogs::show(preview) == QDialog::Accepted)
-        runTransfer(*prepared, false);
-    else
+    TransferRun run(this, m_browser, m_session, {m_sheetIndex, m_sheetName, m_idColumn, m_scoreColumn},
+                    [this](const QString &text) { m_status->showMessage(text); });
+    run.setLateWriteAskMs(m_lateWriteAskMs);
+    const TransferRun::Next next = run.run(preview);
+    if (!run.undo().isEmpty())
+        m_lastTransfer = run.undo();
+    switch (next) {
+    case TransferRun::Next::Close:
+        Command1_Click();
+        break;
+    case TransferRun::Next::ChooseSheet:
+        refillSheets();
+        m_sheetCurrent = false;
+        ShowStep(2);
+        break;
+    case TransferRun::Next::Columns:
         ShowStep(5);
-}
-
-QString ImportWizard::columnQuestion(const TransferPlan &plan) const
-{
-    return TransferCheck::question(TransferCheck::count(plan), m_idColumn, QString(QChar(u'A' + m_scoreColumn - 1)));
-}
-
-void ImportWizard::runTransfer(const Prepared &prepared, bool checkColumns)
-{
-    const TransferPlan &plan = prepared.plan;
-    const FormSnapshot &snapshot = prepared.snapshot;
-    if (checkColumns) {
-        const QString question = columnQuestion(plan);
-        if (!question.isEmpty() && !MessageBox::askYesNoWarning(this, question, QStringLiteral("輸入成績"))) {
-            ShowStep(5);
-            return;
-        }
-    }
-
-    TransferReport report(AppEnvironment::current().reportPath);
-    for (const StudentResult &student : plan.students)
-        if (student.outcome.anomaly)
-            report.RecordAnomaly(*student.outcome.anomaly, student.id);
-
-    const WriteReport written = m_browser->writeForm(GradePageNames::contentFrame, GradePageNames::scoreForm,
-                                                     snapshot, plan.writes);
-    const Browser::WriteFate fate = written.late ? followLateWrite(snapshot, plan.writes, written)
-                                   : written.ok() ? Browser::WriteFate::Landed
-                                                  : Browser::WriteFate::NotLanded;
-    switch (fate) {
-    case Browser::WriteFate::Landed:
-        m_lastTransfer = TransferUndo(plan, snapshot);
-        FinishTransfer(plan, report);
-        return;
-    case Browser::WriteFate::NotLanded:
-        MessageBox::critical(this,
-                             QStringLiteral("Quillo無法把成績寫入網頁，網頁可能已經變更，請重新開啟成績輸入畫面後再試一次!"),
-                             QStringLiteral("錯誤"));
-        break;
-    case Browser::WriteFate::Unknown:
-        MessageBox::warning(this,
-                            QStringLiteral("已停止等待成績輸入網頁。無法確定成績是否已經寫入網頁，請檢查網頁上的每一筆成績，"
-                                           "或重新開啟成績輸入畫面後再輸入一次!"),
-                            QStringLiteral("輸入成績"));
         break;
     }
-    Command1_Click();
-}
-
-Browser::WriteFate ImportWizard::followLateWrite(const FormSnapshot &snapshot, const QVector<FieldWrite> &writes,
-                                                 const WriteReport &written)
-{
-    m_status->showMessage(QStringLiteral("等待成績輸入網頁回應…"));
-    QElapsedTimer waited;
-    waited.start();
-    for (;;) {
-        const auto fate = m_browser->followWrite(GradePageNames::contentFrame, GradePageNames::scoreForm, snapshot,
-                                                 writes, written, kLateWritePollMs);
-        if (fate != Browser::WriteFate::Unknown)
-            return fate;
-        if (waited.elapsed() >= m_lateWriteAskMs) {
-            if (!MessageBox::askKeepWaiting(this,
-                                            QStringLiteral("成績輸入網頁還沒有回應，無法確定成績是否已經寫入。要繼續等待嗎?"),
-                                            QStringLiteral("輸入成績")))
-                return Browser::WriteFate::Unknown;
-            waited.restart();
-        }
-    }
-}
-
-void ImportWizard::openReport(const TransferReport &report)
-{
-    if (!report.written()) {
-        MessageBox::warning(this, QStringLiteral("無法寫入報告檔 ") + report.path() + QStringLiteral("!"), QStringLiteral("Quillo"));
-        return;
-    }
-    Shell::open(QUrl::fromLocalFile(report.path()));
-}
-
-void ImportWizard::FinishTransfer(const TransferPlan &plan, TransferReport &report)
-{
-    const QString title = QStringLiteral("Quillo");
-    m_status->showMessage(QStringLiteral("醒目標示程序處理中...請稍待..."));
-    if (settings().AutoMark == 1)
-        GradePage::markColor(m_browser); // a failure here does not stop the sequence
-
-    if (!plan.notes.isEmpty())
-        report.writeBorderlineSection(plan.notes);
-
-    if (report.anomalyCount() > 0) {
-        MessageBox::warning(this, QStringLiteral("您指定的分數已經輸入到「教師資訊系統」中，部份成績無法輸入!!"), title);
-        openReport(report);
-    } else {
-        const auto &app = m_session.ExcelApp();
-        // Never discard the teacher's own edits: a changed gradebook stays open.
-        if (settings().AutoClose == 1 && app && !app->hasUnsavedChanges().value_or(true)) {
-            // Documents the teacher opened in the same application are not ours to end.
-            const auto others = app->otherDocumentCount();
-            app->closeActiveWorkbook();
-            if (others == 0)
-                app->quit();
-        }
-        MessageBox::information(this, QStringLiteral("您指定的分數已經成功輸入到「教師資訊系統」中!"), title);
-        if (!plan.notes.isEmpty())
-            openReport(report);
-    }
-
-    const QString button = plan.layout == GradeForm::Layout::SharedName ? QStringLiteral("送出期中評量")
-                                                                         : QStringLiteral("暫時儲存成績");
-    MessageBox::information(this,
-                     QStringLiteral("再次提醒您，還要按下「") + button
-                         + QStringLiteral("」才會真正把成績存到「教師資訊系統」中哦！"), title);
-    Command1_Click();
 }
 
 } // namespace tallyra

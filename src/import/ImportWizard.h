@@ -14,8 +14,6 @@ class QStatusBar;
 
 namespace tallyra {
 
-class TransferReport;
-
 // "輸入成績" (Form5): the five steps from choosing the gradebook to the
 // transfer. The steps show only in which controls are visible.
 class ImportWizard : public QDialog {
@@ -37,7 +35,6 @@ public:
     // After a write the page did not answer in time: how long to wait
     // before asking the teacher whether to wait on (tests shorten it).
     void setLateWriteAskMs(int ms) { m_lateWriteAskMs = ms; }
-    static constexpr int kLateWritePollMs = 1000;
 
     // What the last transfer of this wizard wrote, once it landed; empty otherwise.
     const TransferUndo &lastTransfer() const { return m_lastTransfer; }
@@ -55,25 +52,10 @@ public slots:
 
 private:
     void Form_Load();
-    // The page and the gradebook read once, and the plan made from them.
-    struct Prepared {
-        FormSnapshot snapshot;
-        TransferPlan plan;
-    };
-    std::optional<Prepared> prepareTransfer();
-    void runTransfer(const Prepared &prepared, bool checkColumns);
-    // The column check's question for this plan; empty when the columns look right.
-    QString columnQuestion(const TransferPlan &plan) const;
+    // 輸入成績, or 預覽 and then 輸入成績.
+    void transfer(bool preview);
     void showColumnHints();
-    void refuse();
     void refillSheets();
-    // Whether the chosen sheet is still where it was, by name; activates it
-    // when it is, says so and returns to step 2 when it is not.
-    bool sheetStillChosen();
-    Browser::WriteFate followLateWrite(const FormSnapshot &snapshot, const QVector<FieldWrite> &writes,
-                                       const WriteReport &written);
-    void FinishTransfer(const TransferPlan &plan, TransferReport &report);
-    void openReport(const TransferReport &report);
     void wireList(QComboBox *list, void (ImportWizard::*handler)());
     void updateCommand5();
 

@@ -69,6 +69,10 @@ QString anomalyLine(AnomalyKind kind, const QString &id)
         return QStringLiteral("請注意！成績冊中學號 ") + id + QStringLiteral(" 出現在多個列，無法確定分數!");
     case AnomalyKind::MissingField:
         return QStringLiteral("請注意！成績輸入網頁中找不到學號 ") + id + QStringLiteral(" 的分數欄位!");
+    case AnomalyKind::NotWritable:
+        return QStringLiteral("請注意！網頁上學號 ") + id + QStringLiteral(" 的成績欄無法輸入!");
+    case AnomalyKind::NotKept:
+        return QStringLiteral("請注意！網頁沒有保留學號 ") + id + QStringLiteral(" 的成績!");
     }
     return {};
 }

@@ -19,6 +19,8 @@ enum class AnomalyKind {
     NotAScore,    // a number shown as a date, a time or a percentage
     Duplicate,    // ID in more than one row: never guess
     MissingField, // the page has no score field for the student
+    NotWritable,  // the student's field cannot take a score (a list, a date, disabled...)
+    NotKept,      // the page did not keep the score written into its field
 };
 
 namespace ScoreRules {

@@ -5,12 +5,17 @@ namespace tallyra::TransferCheck {
 Counts count(const TransferPlan &plan)
 {
     Counts c;
-    c.students = static_cast<int>(plan.students.size());
     for (const StudentResult &s : plan.students) {
         const auto anomaly = s.outcome.anomaly;
+        // A field that cannot take a score says nothing about the columns.
+        if (anomaly == AnomalyKind::NotWritable)
+            continue;
+        ++c.students;
         if (anomaly == AnomalyKind::NotFound || anomaly == AnomalyKind::MissingField)
             continue;
         ++c.found;
+        if (anomaly == AnomalyKind::Duplicate)
+            ++c.duplicates;
         if (!anomaly || anomaly == AnomalyKind::Negative || anomaly == AnomalyKind::Over100)
             ++c.withNumber;
     }
@@ -19,16 +24,28 @@ Counts count(const TransferPlan &plan)
 
 QString question(const Counts &counts, const QString &idLetter, const QString &scoreLetter)
 {
-    const QString tail = QStringLiteral("，可能選錯了工作表或欄位。仍要輸入嗎?");
+    const QString ask = QStringLiteral("仍要輸入嗎?");
     if (counts.found * 2 < counts.students)
-        return QStringLiteral("學號欄位 %1 只找到 %2 / %3 位學生").arg(idLetter).arg(counts.found).arg(counts.students) + tail;
-    if (counts.withNumber * 2 < counts.found)
-        return QStringLiteral("成績欄位 %1 只有 %2 / %3 位找到的學生有數值分數")
-                   .arg(scoreLetter)
-                   .arg(counts.withNumber)
+        return QStringLiteral("學號欄位 %1 只找到 %2 / %3 位學生，可能選錯了工作表或欄位。")
+                   .arg(idLetter)
                    .arg(counts.found)
-               + tail;
-    return {};
+                   .arg(counts.students)
+               + ask;
+    if (counts.withNumber * 2 >= counts.found)
+        return {};
+    const int without = counts.found - counts.withNumber;
+    // IDs in several rows are the ID column's doing, not the score column's.
+    if (counts.duplicates * 2 >= without)
+        return QStringLiteral("學號欄位 %1 中有 %2 位學生出現在多個列，這些學生的成績欄會被清空。")
+                   .arg(idLetter)
+                   .arg(counts.duplicates)
+               + ask;
+    return QStringLiteral("成績欄位 %1 只有 %2 / %3 位學生有分數，其餘 %4 位的成績欄會被清空。")
+               .arg(scoreLetter)
+               .arg(counts.withNumber)
+               .arg(counts.found)
+               .arg(without)
+           + ask;
 }
 
 QVector<ColumnCount> studentsPerColumn(const QStringList &pageIds, const QVector<QVector<CellValue>> &columns)

@@ -8,19 +8,22 @@
 
 namespace tallyra::TransferCheck {
 
-// How a transfer's columns fit the page: the students of the page, those
-// whose ID the ID column holds, and those of them with a number (in or out
-// of range) in the score column.
+// How a transfer's columns fit the page: the students of the page whose
+// field can take a score, those whose ID the ID column holds, those of them
+// in several rows, and those with a number (in or out of range) in the
+// score column.
 struct Counts {
     int students = 0;
     int found = 0;
+    int duplicates = 0;
     int withNumber = 0;
 };
 Counts count(const TransferPlan &plan);
 
 // The question to ask before writing when fewer than half of the students
-// are found, or fewer than half of those found have a number; empty when
-// the columns look right.
+// are found, or fewer than half of those found have a number, naming why:
+// IDs in several rows, or a score column that would empty the others'
+// fields. Empty when the columns look right.
 QString question(const Counts &counts, const QString &idLetter, const QString &scoreLetter);
 
 // For each column, how many of the page's students it holds (blank IDs

@@ -1,8 +1,8 @@
 #include "import/TransferReport.h"
 
 #include <QDate>
-#include <QFile>
 #include <QLocale>
+#include <QSaveFile>
 
 namespace tallyra {
 
@@ -11,41 +11,26 @@ TransferReport::TransferReport(QString path)
 {
 }
 
-bool TransferReport::write(const QStringList &lines, bool replace)
+void TransferReport::RecordAnomaly(AnomalyKind kind, const QString &id) { m_anomalies << ScoreRules::anomalyLine(kind, id); }
+
+bool TransferReport::save(const QStringList &notes)
 {
-    QFile file(m_path);
-    const QIODevice::OpenMode mode = replace ? QIODevice::WriteOnly | QIODevice::Truncate : QIODevice::Append;
-    if (!file.open(mode)) {
-        m_written = false;
-        return false;
-    }
+    if (m_anomalies.isEmpty() && notes.isEmpty())
+        return true;
+    QStringList lines;
+    if (!m_anomalies.isEmpty())
+        lines << QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat) << anomalyHeader() << m_anomalies;
+    if (!m_anomalies.isEmpty() && !notes.isEmpty())
+        lines << QString() << QString() << QString() << QString();
+    if (!notes.isEmpty())
+        lines << borderlineHeader() << notes << QString();
     QByteArray bytes;
     for (const QString &line : lines)
         bytes += line.toUtf8() + "\r\n";
-    const bool ok = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (!ok)
-        m_written = false;
-    return ok;
-}
-
-void TransferReport::RecordAnomaly(AnomalyKind kind, const QString &id)
-{
-    ++m_anomalies;
-    QStringList lines;
-    if (m_anomalies == 1)
-        lines << QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat) << anomalyHeader();
-    lines << ScoreRules::anomalyLine(kind, id);
-    write(lines, m_anomalies == 1);
-}
-
-void TransferReport::writeBorderlineSection(const QStringList &notes)
-{
-    QStringList lines;
-    if (m_anomalies > 0)
-        lines << QString() << QString() << QString() << QString();
-    lines << borderlineHeader() << notes << QString();
-    write(lines, m_anomalies == 0);
+    // Whole or not at all: the earlier report stays until this one is complete.
+    QSaveFile file(m_path);
+    file.setDirectWriteFallback(true); // a folder we may not create in, a file we may write
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
 } // namespace tallyra

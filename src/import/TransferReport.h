@@ -7,32 +7,30 @@
 
 namespace tallyra {
 
-// The report file of one transfer. The first anomaly replaces the file of an
-// earlier transfer; every line is on disk as soon as it is recorded.
+// The report file of one transfer, gathered while the transfer runs and
+// written once its write has landed on the page and been read back, so that
+// a write that never landed leaves the earlier report as it was. It replaces
+// that report when there is anything to say.
 class TransferReport {
 public:
     explicit TransferReport(QString path);
 
     const QString &path() const { return m_path; }
-    int anomalyCount() const { return m_anomalies; }
-    // False once any write of this transfer failed.
-    bool written() const { return m_written; }
+    int anomalyCount() const { return static_cast<int>(m_anomalies.size()); }
 
     void RecordAnomaly(AnomalyKind kind, const QString &id);
 
-    // The notes section, after four empty lines when anomalies came first;
-    // otherwise it starts a new file.
-    void writeBorderlineSection(const QStringList &notes);
+    // The file: the anomaly section, four empty lines when both are there,
+    // then the borderline notes. Nothing is written, and the earlier file
+    // stays, when there is neither. False when the file could not be written.
+    bool save(const QStringList &notes);
 
     static QString anomalyHeader() { return QStringLiteral("==== Quillo: 成績輸入異常狀況回報 ===="); }
     static QString borderlineHeader() { return QStringLiteral("==== Quillo: 提醒您注意以下成績 ===="); }
 
 private:
-    bool write(const QStringList &lines, bool replace);
-
     QString m_path;
-    int m_anomalies = 0;
-    bool m_written = true;
+    QStringList m_anomalies;
 };
 
 } // namespace tallyra

@@ -2,7 +2,8 @@
 
 namespace tallyra {
 
-TransferUndo::TransferUndo(const TransferPlan &plan, const FormSnapshot &snapshot) : m_formId(snapshot.formId)
+TransferUndo::TransferUndo(const TransferPlan &plan, const FormSnapshot &snapshot, const QHash<int, QString> &held)
+    : m_formId(snapshot.formId)
 {
     QHash<int, QString> ids;
     for (const StudentResult &s : plan.students)
@@ -11,7 +12,7 @@ TransferUndo::TransferUndo(const TransferPlan &plan, const FormSnapshot &snapsho
         if (w.target != FieldWrite::Target::Value || w.index < 0 || w.index >= snapshot.elements.size())
             continue;
         const FormElement &e = snapshot.elements[w.index];
-        m_fields.push_back({w.index, w.name, ids.value(w.index), e.value, e.background, w.text});
+        m_fields.push_back({w.index, w.name, ids.value(w.index), e.value, e.background, held.value(w.index, w.text)});
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "import/GradeTransfer.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -25,8 +26,9 @@ public:
 
     TransferUndo() = default;
     // The fields of `plan` that the write changed, as `snapshot` (read just
-    // before the write) held them.
-    TransferUndo(const TransferPlan &plan, const FormSnapshot &snapshot);
+    // before the write) held them; `held`: what each field (by index) held
+    // once written, where the page kept something else.
+    TransferUndo(const TransferPlan &plan, const FormSnapshot &snapshot, const QHash<int, QString> &held = {});
 
     const QString &formId() const { return m_formId; }
     const QVector<Field> &fields() const { return m_fields; }

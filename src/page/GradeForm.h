@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Browser.h"
+#include "page/FormSnapshot.h"
 
 #include <QStringList>
 
@@ -32,6 +32,15 @@ public:
     const QStringList &studentIds() const { return m_ids; }
     // "S" + ID in the per-student layout; "STD" in the shared-name layout.
     QString scoreFieldName(int k) const;
+
+    // The score field of each student, in the order of the IDs; -1 where the
+    // page has none. Per-student: the first field of the student's name not
+    // already given to an earlier student (a repeated ID takes the next one);
+    // shared-name: the k-th "STD" for the k-th ID, surplus fields left out.
+    QVector<int> scoreFields(const QVector<FormElement> &elements) const;
+
+    // The student-ID fields: the values a write checks are still there.
+    static QVector<int> idFields(const QVector<FormElement> &elements);
 
 private:
     Layout m_layout = Layout::PerStudent;

@@ -21,8 +21,14 @@ try {
     const contentDocument = function () { return window.frames[arg.frame].document; };
     if (!(contentDocument().getElementsByName(arg.form).length > 0))
         return false;
-    const form = contentDocument().forms.namedItem(arg.form);
-    return !!form && form.elements.length > 0;
+    // The form by its name, as every read and write finds it; an element
+    // merely with that id is not it.
+    const forms = contentDocument().forms;
+    for (let i = 0; i < forms.length; ++i) {
+        if (forms[i].getAttribute('name') === arg.form)
+            return forms[i].elements.length > 0;
+    }
+    return false;
 } catch (e) {
     return false;
 }
@@ -42,7 +48,10 @@ bool markColor(Browser *browser)
         return false;
     if (writes->isEmpty())
         return true;
-    return browser->writeForm(GradePageNames::contentFrame, GradePageNames::scoreForm, snapshot, *writes).ok();
+    return browser
+        ->writeForm(GradePageNames::contentFrame, GradePageNames::scoreForm, snapshot, *writes,
+                    GradeForm::idFields(snapshot.elements))
+        .ok();
 }
 
 } // namespace tallyra::GradePage

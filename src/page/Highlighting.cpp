@@ -37,18 +37,20 @@ std::optional<QVector<FieldWrite>> plan(const FormSnapshot &snapshot, const Sett
                           ColorToHtml(bandColour(value, settings))});
     };
 
-    const int students = static_cast<int>(form->studentIds().size());
-    for (int k = 1; k <= students; ++k) {
-        const QString target = form->scoreFieldName(k);
+    if (form->studentIds().isEmpty())
+        return writes;
+    if (form->layout() == GradeForm::Layout::SharedName) {
         for (const FormElement &e : snapshot.elements) {
-            if (e.name != target)
-                continue;
-            colour(e);
-            if (form->layout() == GradeForm::Layout::PerStudent)
-                break;
+            if (e.name == GradePageNames::sharedScoreField)
+                colour(e);
         }
-        if (form->layout() == GradeForm::Layout::SharedName)
-            break;
+        return writes;
+    }
+    // Each student's own field, paired as the transfer pairs them: two
+    // fields of one name (a repeated ID) are both coloured, each by its value.
+    for (int index : form->scoreFields(snapshot.elements)) {
+        if (index >= 0 && index < snapshot.elements.size())
+            colour(snapshot.elements[index]);
     }
     return writes;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/Settings.h"
-#include "platform/Browser.h"
+#include "page/FormSnapshot.h"
 
 #include <QString>
 
@@ -20,9 +20,9 @@ qint32 bandColour(double value, const Settings &settings);
 // 0x00BBGGRR -> "#RRGGBB", by character positions of the hexadecimal text.
 QString ColorToHtml(qint32 colour);
 
-// Every colour the run writes, decided before anything is written: per
-// student a fresh scan for the first field of its name, or one scan over
-// every shared-name field. Nothing when the student-ID list overflows.
+// Every colour the run writes, decided before anything is written: each
+// student's own score field (a repeated ID's second field too), or every
+// shared-name field. Nothing when the student-ID list overflows.
 std::optional<QVector<FieldWrite>> plan(const FormSnapshot &snapshot, const Settings &settings);
 
 } // namespace Highlighting

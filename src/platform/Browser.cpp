@@ -55,10 +55,42 @@ function tallyraReachForm(frameName, formName) {
     try { doc = frame.document; } catch (e) { return { status: 'FrameInaccessible' }; }
     if (!doc || !doc.documentElement || typeof doc.forms === 'undefined')
         return { status: 'FrameInaccessible' };
-    const form = doc.forms.namedItem(formName);
+    // By its name alone: forms.namedItem would also take a decoy whose id
+    // is the name, and form.name an input named "name".
+    let form = null;
+    for (let i = 0; i < doc.forms.length && !form; ++i) {
+        if (doc.forms[i].getAttribute('name') === formName)
+            form = doc.forms[i];
+    }
     if (!form)
         return { status: 'NoForm' };
     return { status: 'Ok', form: form };
+}
+
+// A field that keeps a score as written: an enabled, writable text-like input.
+function tallyraWritable(e) {
+    // By its tag: the frame's elements are not instances of this window's classes.
+    return e.localName === 'input' && ['text', 'number', 'tel', 'search'].indexOf(e.type) >= 0
+        && !e.matches(':disabled') && !e.readOnly;
+}
+
+// The form still as it was read: our token on it, every element's name at
+// its place, and the values that identify its rows (the student IDs).
+function tallyraUnchanged(form, arg) {
+    if (!window.tallyraForms || window.tallyraForms.get(form) !== arg.token)
+        return false;
+    const all = form.elements;
+    if (all.length !== arg.names.length)
+        return false;
+    for (let i = 0; i < all.length; ++i) {
+        if ((typeof all[i].name === 'string' ? all[i].name : '') !== arg.names[i])
+            return false;
+    }
+    for (const k of arg.keys) {
+        if (String(all[k[0]].value) !== k[1])
+            return false;
+    }
+    return true;
 }
 )JS";
 
@@ -73,22 +105,28 @@ FormSnapshot::Status statusFromText(const QString &text)
     return S::ScriptFailed;
 }
 
-WriteReport readWriteAnswer(const std::optional<QJsonValue> &result, qsizetype writeCount)
+WriteReport readWriteAnswer(const std::optional<QJsonValue> &result)
 {
     WriteReport report;
-    if (!result || !result->isObject()) {
-        // No usable answer: we cannot tell what was written.
-        for (int i = 0; i < writeCount; ++i)
-            report.failedWrites.push_back(i);
-        return report;
-    }
-    const QJsonObject object = result->toObject();
-    report.sameForm = object.value(QStringLiteral("sameForm")).toBool();
-    if (!report.sameForm)
-        return report;
-    for (const QJsonValue &v : object.value(QStringLiteral("failed")).toArray())
-        report.failedWrites.push_back(v.toInt());
+    const QString status = result && result->isObject() ? result->toObject().value(QStringLiteral("status")).toString()
+                                                        : QString();
+    report.written = status == QLatin1String("written");
+    report.pageChanged = status == QLatin1String("changed");
     return report;
+}
+
+// What a write checks the form against, from the snapshot it was planned on.
+QJsonObject expectation(const FormSnapshot &snapshot, const QVector<int> &keys)
+{
+    QJsonArray names;
+    for (const FormElement &e : snapshot.elements)
+        names.append(e.name);
+    QJsonArray keyValues;
+    for (int k : keys) {
+        if (k >= 0 && k < snapshot.elements.size())
+            keyValues.append(QJsonArray{k, snapshot.elements[k].value});
+    }
+    return {{QStringLiteral("token"), snapshot.token}, {QStringLiteral("names"), names}, {QStringLiteral("keys"), keyValues}};
 }
 
 } // namespace
@@ -233,7 +271,7 @@ for (let i = 0; i < all.length; ++i) {
     const name = typeof e.name === 'string' ? e.name : '';
     const value = ('value' in e && e.value !== null && e.value !== undefined) ? String(e.value) : '';
     const background = (e.style && typeof e.style.backgroundColor === 'string') ? e.style.backgroundColor : '';
-    elements.push([name, value, background]);
+    elements.push([name, value, background, tallyraWritable(e)]);
 }
 return { status: 'Ok', elements: elements, formId: window.tallyraFormIds.get(reached.form) };
 )JS");
@@ -252,14 +290,14 @@ return { status: 'Ok', elements: elements, formId: window.tallyraFormIds.get(rea
     snapshot.elements.reserve(elements.size());
     for (qsizetype i = 0; i < elements.size(); ++i) {
         const QJsonArray pair = elements.at(i).toArray();
-        snapshot.elements.push_back(
-            {static_cast<int>(i), pair.at(0).toString(), pair.at(1).toString(), pair.at(2).toString()});
+        snapshot.elements.push_back({static_cast<int>(i), pair.at(0).toString(), pair.at(1).toString(),
+                                     pair.at(2).toString(), pair.at(3).toBool()});
     }
     return snapshot;
 }
 
-WriteReport Browser::writeForm(const QString &frameName, const QString &formName,
-                               const FormSnapshot &snapshot, const QVector<FieldWrite> &writes)
+WriteReport Browser::writeForm(const QString &frameName, const QString &formName, const FormSnapshot &snapshot,
+                               const QVector<FieldWrite> &writes, const QVector<int> &keys)
 {
     WriteReport report;
     if (!snapshot.ok())
@@ -267,43 +305,94 @@ WriteReport Browser::writeForm(const QString &frameName, const QString &formName
 
     QJsonArray list;
     for (const FieldWrite &w : writes) {
-        list.append(QJsonArray{w.index, w.name,
-                               w.target == FieldWrite::Target::Value ? QStringLiteral("value")
-                                                                      : QStringLiteral("background"),
+        list.append(QJsonArray{w.index, w.target == FieldWrite::Target::Value ? QStringLiteral("value")
+                                                                               : QStringLiteral("background"),
                                w.text});
     }
+    // Checked and written in one task, so that nothing of the page's own
+    // runs in between: either every write lands or none does.
     const QString body = QString::fromUtf8(kReachForm) + QStringLiteral(R"JS(
 const reached = tallyraReachForm(arg.frame, arg.form);
-if (reached.status !== 'Ok' || !window.tallyraForms || window.tallyraForms.get(reached.form) !== arg.token)
-    return { sameForm: false };
+if (reached.status !== 'Ok' || !tallyraUnchanged(reached.form, arg))
+    return { status: 'changed' };
 const all = reached.form.elements;
-const failed = [];
-arg.writes.forEach(function (w, position) {
-    const e = all[w[0]];
-    if (!e || e.name !== w[1]) { failed.push(position); return; }
-    try {
-        if (w[2] === 'value') e.value = w[3];
-        else e.style.backgroundColor = w[3];
-    } catch (err) { failed.push(position); }
-});
-return { sameForm: true, failed: failed };
+for (const w of arg.writes) {
+    if (w[0] < 0 || w[0] >= all.length || (w[1] === 'value' && !tallyraWritable(all[w[0]])))
+        return { status: 'changed' };
+}
+const before = arg.writes.map(w => w[1] === 'value' ? all[w[0]].value : all[w[0]].style.backgroundColor);
+let done = 0;
+try {
+    for (; done < arg.writes.length; ++done) {
+        const w = arg.writes[done];
+        const e = all[w[0]];
+        if (w[1] !== 'value') {
+            e.style.backgroundColor = w[2];
+            continue;
+        }
+        e.value = w[2];
+        // As typing would: pages that save only the rows they saw change listen for these.
+        e.dispatchEvent(new Event('input', { bubbles: true }));
+        e.dispatchEvent(new Event('change', { bubbles: true }));
+    }
+} catch (err) {
+    // Nothing half written: what was set goes back.
+    for (let i = 0; i < done && i < arg.writes.length; ++i) {
+        const w = arg.writes[i];
+        try {
+            if (w[1] === 'value') all[w[0]].value = before[i];
+            else all[w[0]].style.backgroundColor = before[i];
+        } catch (ignored) {}
+    }
+    return { status: 'failed' };
+}
+return { status: 'written' };
 )JS");
     if (beforeWrite)
         beforeWrite();
-    const auto call = send(body, QJsonObject{{QStringLiteral("frame"), frameName},
-                                             {QStringLiteral("form"), formName},
-                                             {QStringLiteral("token"), snapshot.token},
-                                             {QStringLiteral("writes"), list}});
+    QJsonObject argument = expectation(snapshot, keys);
+    argument.insert(QStringLiteral("frame"), frameName);
+    argument.insert(QStringLiteral("form"), formName);
+    argument.insert(QStringLiteral("writes"), list);
+    const auto call = send(body, argument);
     call->wait(m_scriptTimeoutMs);
     if (!call->answered()) {
-        // We cannot tell yet what was written: every write counts as failed
-        // until followWrite finds out.
-        for (int i = 0; i < writes.size(); ++i)
-            report.failedWrites.push_back(i);
+        // We cannot tell yet whether it was written: followWrite finds out.
         report.late = call;
         return report;
     }
-    return readWriteAnswer(call->result(), writes.size());
+    return readWriteAnswer(call->result());
+}
+
+std::optional<QStringList> Browser::readBack(const QString &frameName, const QString &formName,
+                                             const FormSnapshot &snapshot, const QVector<FieldWrite> &writes,
+                                             const QVector<int> &keys, int waitMs)
+{
+    QJsonArray indices;
+    for (const FieldWrite &w : writes)
+        indices.append(w.index);
+    const QString body = QString::fromUtf8(kReachForm) + QStringLiteral(R"JS(
+const reached = tallyraReachForm(arg.frame, arg.form);
+if (reached.status !== 'Ok' || !tallyraUnchanged(reached.form, arg))
+    return null;
+const all = reached.form.elements;
+return arg.indices.map(i => String(all[i].value));
+)JS");
+    QJsonObject argument = expectation(snapshot, keys);
+    argument.insert(QStringLiteral("frame"), frameName);
+    argument.insert(QStringLiteral("form"), formName);
+    argument.insert(QStringLiteral("indices"), indices);
+    const auto call = send(body, argument);
+    call->wait(waitMs < 0 ? m_scriptTimeoutMs : waitMs);
+    const auto result = call->result();
+    if (!result || !result->isArray())
+        return std::nullopt;
+    QStringList values;
+    for (const QJsonValue &v : result->toArray())
+        values << v.toString();
+    if (values.size() != writes.size())
+        return std::nullopt;
+    return values;
 }
 
 void Browser::formIdLater(const QString &frameName, const QString &formName,
@@ -324,56 +413,44 @@ return window.tallyraFormIds.get(reached.form) || '';
 
 Browser::WriteFate Browser::followWrite(const QString &frameName, const QString &formName,
                                         const FormSnapshot &snapshot, const QVector<FieldWrite> &writes,
-                                        const WriteReport &report, int waitMs)
+                                        const QVector<int> &keys, const WriteReport &report, int waitMs)
 {
     if (!report.late)
         return report.ok() ? WriteFate::Landed : WriteFate::NotLanded;
     if (!report.late->wait(waitMs)) {
         // A page that went away or navigated answers again at once, and the
         // write's own answer will then never come: ask the page directly.
-        const auto present = writesPresent(frameName, formName, snapshot, writes, 0);
+        const auto present = writesPresent(frameName, formName, snapshot, writes, keys, 0);
         if (!present)
             return WriteFate::Unknown;
         return *present ? WriteFate::Landed : WriteFate::NotLanded;
     }
-    if (!readWriteAnswer(report.late->result(), writes.size()).ok())
+    if (!readWriteAnswer(report.late->result()).ok())
         return WriteFate::NotLanded;
     // The answer says it was written; the page must still hold it.
-    const auto present = writesPresent(frameName, formName, snapshot, writes, m_scriptTimeoutMs);
+    const auto present = writesPresent(frameName, formName, snapshot, writes, keys, m_scriptTimeoutMs);
     return present.value_or(false) ? WriteFate::Landed : WriteFate::NotLanded;
 }
 
 std::optional<bool> Browser::writesPresent(const QString &frameName, const QString &formName,
-                                           const FormSnapshot &snapshot, const QVector<FieldWrite> &writes, int waitMs)
+                                           const FormSnapshot &snapshot, const QVector<FieldWrite> &writes,
+                                           const QVector<int> &keys, int waitMs)
 {
-    QJsonArray values;
+    QVector<FieldWrite> values;
     for (const FieldWrite &w : writes) {
         if (w.target == FieldWrite::Target::Value)
-            values.append(QJsonArray{w.index, w.name, w.text});
+            values.push_back(w);
     }
-    const QString body = QString::fromUtf8(kReachForm) + QStringLiteral(R"JS(
-const reached = tallyraReachForm(arg.frame, arg.form);
-if (reached.status !== 'Ok' || !window.tallyraForms || window.tallyraForms.get(reached.form) !== arg.token)
-    return false;
-const all = reached.form.elements;
-for (const w of arg.values) {
-    const e = all[w[0]];
-    if (!e || e.name !== w[1] || String(e.value) !== w[2])
-        return false;
-}
-return true;
-)JS");
-    const auto call = send(body, QJsonObject{{QStringLiteral("frame"), frameName},
-                                             {QStringLiteral("form"), formName},
-                                             {QStringLiteral("token"), snapshot.token},
-                                             {QStringLiteral("values"), values}});
     // A busy page answers this only after the write itself; a short wait
     // here tells whether the page is answering at all.
-    call->wait(std::max(waitMs, 500));
-    const auto result = call->result();
-    if (!result || !result->isBool())
+    const auto held = readBack(frameName, formName, snapshot, values, keys, std::max(waitMs, 500));
+    if (!held)
         return std::nullopt;
-    return result->toBool();
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (held->at(i) != values[i].text)
+            return false;
+    }
+    return true;
 }
 
-} // namespace tallyra} // namespace tallyra
+} // namespace tallyra

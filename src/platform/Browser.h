@@ -1,9 +1,12 @@
 #pragma once
 
+#include "page/FormSnapshot.h"
+
 #include <QEventLoop>
 #include <QJsonValue>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -16,53 +19,18 @@ class QWebEngineProfile;
 
 namespace tallyra {
 
-// One element of a form as the page held it when it was read.
-struct FormElement {
-    int index = 0;
-    QString name;
-    QString value;
-    QString background; // its own style's background colour, "" when it has none
-};
-
-// A whole form read in one script call, or the link of the chain
-// top document -> frame -> document -> form that could not be reached.
-struct FormSnapshot {
-    enum class Status {
-        Ok,
-        NoDocument,        // the browser holds no HTML document
-        NoFrame,           // no frame of that name
-        FrameInaccessible, // another origin, or no document in the frame
-        NoForm,            // no form of that name in the frame's document
-        ScriptFailed,      // the engine gave no answer (page gone, time limit)
-    };
-
-    Status status = Status::ScriptFailed;
-    QString token;  // marks the form object read; a reloaded page lacks it
-    QString formId; // names the form object for as long as it lives, across readings
-    QVector<FormElement> elements;
-
-    bool ok() const { return status == Status::Ok; }
-};
-
-// One property to set on a form element read by a snapshot. The element must
-// still bear `name` at `index`, or the write is refused.
-struct FieldWrite {
-    enum class Target { Value, BackgroundColor };
-    int index = 0;
-    QString name;
-    Target target = Target::Value;
-    QString text;
-};
-
 class ScriptCall;
 
 struct WriteReport {
-    bool sameForm = false;     // false: nothing was written
-    QVector<int> failedWrites; // positions in the write list that were refused
+    bool written = false; // every write landed, none half-way
+    // The form was no longer as read (another form, an element moved,
+    // renamed or gone, an ID changed, a score field no longer writable):
+    // nothing was written.
+    bool pageChanged = false;
     // The page did not answer in time: the write may still land. Follow it
     // with Browser::followWrite.
     std::shared_ptr<ScriptCall> late;
-    bool ok() const { return sameForm && failedWrites.isEmpty(); }
+    bool ok() const { return written; }
 };
 
 // A script sent to the page, whose answer may come after the wait for it.
@@ -124,15 +92,29 @@ public:
     std::optional<QJsonValue> evaluate(const QString &functionBody, const QJsonValue &argument);
 
     FormSnapshot snapshotForm(const QString &frameName, const QString &formName);
-    WriteReport writeForm(const QString &frameName, const QString &formName,
-                          const FormSnapshot &snapshot, const QVector<FieldWrite> &writes);
+
+    // Writes into the form read by `snapshot`, in the page's one task and
+    // only when the form is still as read: the same form object, every
+    // element's name at its place, the values of the elements `keys` (the
+    // rows' IDs) unchanged, each value written into an enabled, writable
+    // text-like input. A value write fires input and change, as typing does.
+    WriteReport writeForm(const QString &frameName, const QString &formName, const FormSnapshot &snapshot,
+                          const QVector<FieldWrite> &writes, const QVector<int> &keys = {});
+
+    // What the fields of `writes` hold now, in their order; nothing when the
+    // form is no longer as read or the page does not answer within `waitMs`
+    // (the script time limit when negative).
+    std::optional<QStringList> readBack(const QString &frameName, const QString &formName, const FormSnapshot &snapshot,
+                                        const QVector<FieldWrite> &writes, const QVector<int> &keys = {},
+                                        int waitMs = -1);
 
     // What became of a write that did not answer in time, asked of the page
     // itself: its answer when it comes, else whether the form read by the
     // snapshot is still there and holds every value written.
     enum class WriteFate { Landed, NotLanded, Unknown };
     WriteFate followWrite(const QString &frameName, const QString &formName, const FormSnapshot &snapshot,
-                          const QVector<FieldWrite> &writes, const WriteReport &report, int waitMs);
+                          const QVector<FieldWrite> &writes, const QVector<int> &keys, const WriteReport &report,
+                          int waitMs);
 
     // The time limit of one script call (tests shorten it).
     int scriptTimeoutMs() const { return m_scriptTimeoutMs; }
@@ -154,7 +136,7 @@ signals:
 private:
     std::shared_ptr<ScriptCall> send(const QString &functionBody, const QJsonValue &argument);
     std::optional<bool> writesPresent(const QString &frameName, const QString &formName, const FormSnapshot &snapshot,
-                                      const QVector<FieldWrite> &writes, int waitMs);
+                                      const QVector<FieldWrite> &writes, const QVector<int> &keys, int waitMs);
 
     BrowserPage *m_page = nullptr;
     int m_scriptTimeoutMs = kScriptTimeoutMs;

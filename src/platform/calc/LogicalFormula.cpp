@@ -78,8 +78,11 @@ QStringList splitArguments(const QString &list)
 bool expressionMayBeLogical(QString text, int nesting)
 {
     text = text.trimmed();
-    if (text.isEmpty() || nesting > 64)
+    if (text.isEmpty())
         return false;
+    // Past a sane depth nothing is known: "may", so that its 1 or 0 is never a score.
+    if (nesting > 64)
+        return true;
 
     const bool comparison = scanTopLevel(text, [](qsizetype, QChar c) {
         return c == QLatin1Char('=') || c == QLatin1Char('<') || c == QLatin1Char('>');
