@@ -5,6 +5,7 @@
 #include "workbook/Workbook.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <cmath>
@@ -27,6 +28,12 @@ inline constexpr std::int64_t kTextCharacters = 64 * 1024 * 1024;
 inline constexpr std::int64_t kPartBytes = 256 * 1024 * 1024;
 inline constexpr std::int64_t kUnpackedBytes = 512 * 1024 * 1024;
 inline constexpr std::int64_t kFileBytes = 512 * 1024 * 1024;
+// Cell styles (.xlsx xf, .xls XF, .ods cell style) a workbook may declare:
+// Excel makes at most 64,000.
+inline constexpr std::int64_t kCellStyles = 256 * 1024;
+// Distinct number formats its cells may use: as many as CellValue::format
+// can index.
+inline constexpr std::int64_t kNumberFormats = 65536;
 } // namespace limits
 
 // Thrown by a reader that cannot go on; caught where the reading started.
@@ -45,6 +52,23 @@ inline quint32 u32At(QByteArrayView b, qsizetype at) { return u16At(b, at) | qui
 inline CellValue numberCell(double value)
 {
     return std::isfinite(value) ? CellValue::ofNumber(value) : CellValue::ofError(QStringLiteral("#NUM!"));
+}
+
+// A cell style's number format, resolved once per style: what each number
+// cell of that style carries.
+struct CellFormat {
+    NumberClass shownAs = NumberClass::Plain;
+    quint16 format = 0; // index into Workbook::formats
+};
+
+inline CellValue numberCell(double value, CellFormat format)
+{
+    CellValue cell = numberCell(value);
+    if (cell.isNumber()) {
+        cell.shownAs = format.shownAs;
+        cell.format = format.format;
+    }
+    return cell;
 }
 
 // A text typed into a cell: an empty one is no cell at all, as in Calc.
@@ -109,6 +133,27 @@ public:
             refuse(ReadFailure::TooLarge);
     }
 
+    // The index of a number format in the workbook's table, each format
+    // held once however many styles name it.
+    CellFormat addFormat(NumberClass shownAs, const QString &code)
+    {
+        if (shownAs == NumberClass::Plain && code == QLatin1String("General"))
+            return {};
+        const QString key = QChar(u'0' + int(shownAs)) + code;
+        const auto found = m_formatIndex.constFind(key);
+        if (found != m_formatIndex.cend())
+            return {shownAs, *found};
+        if (std::int64_t(m_workbook.formats.size()) >= limits::kNumberFormats)
+            refuse(ReadFailure::TooLarge);
+        chargeText(code.size() + 8);
+        const auto index = quint16(m_workbook.formats.size());
+        m_workbook.formats.push_back({shownAs, code});
+        m_formatIndex.insert(key, index);
+        return {shownAs, index};
+    }
+
+    void setDates1904(bool from1904) { m_workbook.dates1904 = from1904; }
+
     Workbook take()
     {
         if (m_workbook.sheets.empty())
@@ -118,6 +163,7 @@ public:
 
 private:
     Workbook m_workbook;
+    QHash<QString, quint16> m_formatIndex; // class and code
     std::int64_t m_slots = 0;
     std::int64_t m_characters = 0;
 };
