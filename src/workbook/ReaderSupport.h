@@ -5,6 +5,7 @@
 #include "workbook/Workbook.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QHash>
 #include <QString>
 
@@ -153,6 +154,11 @@ public:
     }
 
     void setDates1904(bool from1904) { m_workbook.dates1904 = from1904; }
+    void setNullDate(QDate date)
+    {
+        m_workbook.dates1904 = date == QDate(1904, 1, 1);
+        m_workbook.otherNullDate = date == QDate(1899, 12, 30) || m_workbook.dates1904 ? QDate() : date;
+    }
 
     Workbook take()
     {
@@ -171,12 +177,15 @@ private:
 // Serial number of a date and time, as the spreadsheet counts days: from
 // 1899-12-30, or from 1904-01-01 in workbooks that use the 1904 system.
 double serialOf(int year, int month, int day, int hour, int minute, double second, bool from1904);
+// The same from a day 0 of the file's own (an .ods null date).
+double serialOf(int year, int month, int day, int hour, int minute, double second, QDate origin);
 
 // ISO 8601 "2024-03-01" or "2024-03-01T08:30:00"; nothing for anything
 // else, a time alone included (Calc keeps that as text). Calc drops the
 // fraction of a second of an .xlsx's date cell (Seconds::Whole).
 enum class Seconds { WithFraction, Whole };
 std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904, Seconds seconds = Seconds::WithFraction);
+std::optional<double> serialOfIsoDateTime(QStringView text, QDate origin, Seconds seconds = Seconds::WithFraction);
 
 // The readers, one per format, each on the file's bytes.
 Workbook readOpenXml(const QByteArray &bytes);
