@@ -58,11 +58,30 @@ Side readWithProgram(const QString &program, const QString &path)
     }
     static const QRegularExpression sheetLine(QStringLiteral("^sheet (.*) rows \\d+ columns \\d+$"));
     static const QRegularExpression cellLine(QStringLiteral("^  (\\d+),(\\d+) kind (\\d) \\[(.*)$"));
+    // A number's text never holds "]"; its format's class and code follow it.
+    static const QRegularExpression numberLine(
+        QStringLiteral("^  (\\d+),(\\d+) kind 1 \\[([^\\]]*)\\] class (\\w+) code (.*)$"));
+    static const QStringList classes = {QStringLiteral("Plain"), QStringLiteral("Percent"), QStringLiteral("Date"),
+                                        QStringLiteral("Time"), QStringLiteral("DateTime"), QStringLiteral("Boolean"),
+                                        QStringLiteral("Text")};
     Workbook workbook;
     CellValue *last = nullptr;
     for (const QString &line : QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
         if (const auto m = sheetLine.match(line); m.hasMatch()) {
             workbook.sheets.push_back({m.captured(1), {}, 0});
+            last = nullptr;
+        } else if (line.startsWith(QLatin1String("workbook dates1904 "))) {
+            workbook.dates1904 = line.section(QLatin1Char(' '), 2, 2) == QLatin1String("1");
+        } else if (const auto n = numberLine.match(line); n.hasMatch() && !workbook.sheets.empty()) {
+            CellValue v = CellValue::ofNumber(n.captured(3).toDouble());
+            v.shownAs = NumberClass(std::max<qsizetype>(0, classes.indexOf(n.captured(4))));
+            const QString code = n.captured(5).replace(QLatin1String("\\n"), QLatin1String("\n"));
+            const auto known = std::find_if(workbook.formats.begin(), workbook.formats.end(),
+                                            [&](const NumberFormat &f) { return f.shownAs == v.shownAs && f.code == code; });
+            v.format = quint16(known - workbook.formats.begin());
+            if (known == workbook.formats.end() && workbook.formats.size() < 65536)
+                workbook.formats.push_back({v.shownAs, code});
+            workbook.sheets.back().set(n.captured(1).toInt() - 1, n.captured(2).toInt() - 1, v);
             last = nullptr;
         } else if (const auto c = cellLine.match(line); c.hasMatch() && !workbook.sheets.empty()) {
             CellValue v;

@@ -1,5 +1,7 @@
 // Reads a workbook with Tallyra's embedded reader and touches every cell's
-// text form, as a transfer would. With --dump it prints the cells.
+// text form, as a transfer would. With --dump it prints the cells, a
+// number with its format's class and code ("class Percent code 0.00%",
+// a line break in the code as "\n"), which tallyra-compare-workbooks reads.
 //   tallyra-read-workbook FILE [--dump]
 #include "workbook/Workbook.h"
 
@@ -21,6 +23,9 @@ int main(int argc, char *argv[])
         out << "cannot read\n";
         return 1;
     }
+    static const char *classes[] = {"Plain", "Percent", "Date", "Time", "DateTime", "Boolean", "Text"};
+    if (dump)
+        out << "workbook dates1904 " << int(workbook->dates1904) << " formats " << workbook->formats.size() << "\n";
     qsizetype cells = 0;
     qsizetype characters = 0;
     for (const auto &sheet : workbook->sheets) {
@@ -34,8 +39,15 @@ int main(int argc, char *argv[])
                 ++cells;
                 const QString text = v->textForm();
                 characters += text.size();
-                if (dump)
-                    out << "  " << r + 1 << "," << c + 1 << " kind " << int(v->kind) << " [" << text << "]\n";
+                if (!dump)
+                    continue;
+                out << "  " << r + 1 << "," << c + 1 << " kind " << int(v->kind) << " [" << text << "]";
+                if (v->isNumber()) {
+                    const auto &format = workbook->formats[v->format < workbook->formats.size() ? v->format : 0];
+                    out << " class " << classes[int(v->shownAs)] << " code "
+                        << QString(format.code).replace(QLatin1Char('\n'), QLatin1String("\\n"));
+                }
+                out << "\n";
             }
         }
     }

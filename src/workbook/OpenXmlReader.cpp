@@ -3,6 +3,7 @@
 // result the file cached (shared and array formulas included, since every
 // cell of theirs carries its own); Strict files differ only in namespaces,
 // which are not looked at.
+#include "workbook/FormatCode.h"
 #include "workbook/ReaderSupport.h"
 #include "workbook/XmlSupport.h"
 
@@ -172,6 +173,27 @@ double parseNumber(QByteArrayView text)
     return value;
 }
 
+// An integer attribute as Calc reads it: blanks, a sign and the digits up to
+// anything else ("1x" is 1; "x", "" and what overflows 32 bits are 0).
+std::int64_t leadingInteger(QByteArrayView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r'))
+        ++i;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        ++i;
+    std::int64_t n = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        n = n * 10 + (text[i] - '0');
+        if (n > std::int64_t(INT32_MAX) + 1)
+            return 0;
+    }
+    if (negative)
+        n = -n;
+    return n < INT32_MIN || n > INT32_MAX ? 0 : n;
+}
+
 bool isWorkbookContentType(QStringView type)
 {
     return type.endsWith(u".main+xml") && (type.contains(u"spreadsheetml") || type.contains(u"ms-excel"));
@@ -190,9 +212,14 @@ public:
         readContentTypes();
         const QString workbookPart = findWorkbookPart();
         const auto relationships = readRelationships(m_package, workbookPart);
+        bool styles = false;
         for (const Relationship &r : relationships) {
-            if (r.type == QLatin1String("sharedStrings"))
+            if (r.type == QLatin1String("sharedStrings")) {
                 readSharedStrings(r.target);
+            } else if (r.type == QLatin1String("styles") && !styles) {
+                readStyles(r.target);
+                styles = true;
+            }
         }
         readWorkbook(workbookPart);
         for (const auto &sheet : m_sheetList) {
@@ -261,6 +288,71 @@ private:
         }
         if (m_sheetList.empty())
             refuse(ReadFailure::Damaged);
+        m_builder.setDates1904(m_from1904);
+    }
+
+    // Each cell style's number format, from the styles part. Calc reads a
+    // malformed one as none: every cell is General, and the values stand.
+    void readStyles(const QString &part)
+    {
+        if (!m_package.contains(part))
+            return;
+        QHash<std::int64_t, QString> codes; // numFmtId: formatCode, the last given
+        std::vector<std::int64_t> styleFormats; // each cellXfs xf's numFmtId
+        try {
+            XmlPart xml(m_package, part);
+            int inCellXfs = 0;
+            while (xml.next()) {
+                if (xml.isStart(QLatin1StringView("numFmt"))) {
+                    const QString code = xml.attribute(QLatin1StringView("formatCode"));
+                    m_builder.chargeText(code.size() + 8);
+                    codes.insert(leadingInteger(xml.attributeBytes("numFmtId")), code);
+                } else if (xml.isStart(QLatin1StringView("cellXfs"))) {
+                    ++inCellXfs;
+                } else if (xml.isEnd(QLatin1StringView("cellXfs"))) {
+                    --inCellXfs;
+                } else if (inCellXfs > 0 && xml.isStart(QLatin1StringView("xf"))) {
+                    // Whatever applyNumberFormat says, Calc takes the number format.
+                    if (std::int64_t(styleFormats.size()) >= limits::kCellStyles)
+                        refuse(ReadFailure::TooLarge);
+                    styleFormats.push_back(leadingInteger(xml.attributeBytes("numFmtId")));
+                    xml.skipElement();
+                }
+            }
+        } catch (const Refusal &refusal) {
+            if (refusal.failure != ReadFailure::Damaged)
+                throw;
+            return;
+        }
+        // Each format classified once, however many styles share it.
+        QHash<std::int64_t, CellFormat> resolved;
+        m_cellFormats.reserve(styleFormats.size());
+        for (const std::int64_t id : styleFormats) {
+            auto known = resolved.constFind(id);
+            if (known == resolved.cend()) {
+                // A code of its own overrides a built-in one; an id with
+                // neither is General.
+                auto code = codes.constFind(id);
+                std::optional<QString> builtin;
+                if (code == codes.cend() && id >= 0 && id <= INT32_MAX)
+                    builtin = FormatCode::builtinCode(int(id));
+                const QString &text = code != codes.cend() ? *code : builtin ? *builtin : QString();
+                const CellFormat format = text.isEmpty() ? CellFormat()
+                                                         : m_builder.addFormat(FormatCode::classify(text), text);
+                known = resolved.insert(id, format);
+            }
+            m_cellFormats.push_back(*known);
+        }
+    }
+
+    // The number format of a cell by its "s": none (absent, or naming no
+    // style) is General, as in Calc.
+    CellFormat formatOf(const XmlPart::Attribute *style) const
+    {
+        if (!style)
+            return {};
+        const std::int64_t index = leadingInteger(style->value);
+        return index >= 0 && index < std::int64_t(m_cellFormats.size()) ? m_cellFormats[size_t(index)] : CellFormat();
     }
 
     void readSharedStrings(const QString &part)
@@ -295,7 +387,11 @@ private:
                 if (!ref.isEmpty() && !parseReference(ref, cellRow, column))
                     refuse(ReadFailure::Damaged);
                 const CellType type = cellType(xml.attributeBytes("t"));
-                m_builder.put(sheet, cellRow, column, readCell(xml, type));
+                const XmlPart::Attribute *style = nullptr;
+                for (const auto &a : xml.attributes())
+                    if (a.name == "s")
+                        style = &a;
+                m_builder.put(sheet, cellRow, column, readCell(xml, type, formatOf(style)));
                 nextColumn = column + 1;
             }
         }
@@ -323,7 +419,7 @@ private:
     }
 
     // The value of one <c>, read up to its end.
-    CellValue readCell(XmlPart &xml, CellType type)
+    CellValue readCell(XmlPart &xml, CellType type, CellFormat format)
     {
         bool formula = false;
         bool hasValue = false;
@@ -361,7 +457,7 @@ private:
         case CellType::Number:
             if (value.isEmpty())
                 return formula ? missingResultCell() : CellValue();
-            return numberCell(parseNumber(value));
+            return numberCell(parseNumber(value), format);
         case CellType::Shared: {
             if (value.isEmpty())
                 return {};
@@ -385,10 +481,11 @@ private:
         case CellType::Error:
             return CellValue::ofError(utf8Text(value));
         case CellType::Date: {
-            // A date Calc cannot take for one stays the text it is.
+            // A date Calc cannot take for one stays the text it is. Calc
+            // shows it in the cell's own format, General included.
             const QString text = utf8Text(value);
             const auto serial = serialOfIsoDateTime(text, m_from1904, Seconds::Whole);
-            return serial ? numberCell(*serial) : textCell(text);
+            return serial ? numberCell(*serial, format) : textCell(text);
         }
         case CellType::Inline:
             break;
@@ -402,6 +499,7 @@ private:
     QHash<QString, QString> m_overrideTypes;
     std::vector<std::pair<QString, QString>> m_sheetList; // name, relationship id
     std::vector<QString> m_strings;
+    std::vector<CellFormat> m_cellFormats; // by cellXfs index
     QByteArray m_value; // of the cell being read
     bool m_from1904 = false;
 };

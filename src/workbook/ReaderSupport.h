@@ -5,6 +5,8 @@
 #include "workbook/Workbook.h"
 
 #include <QByteArray>
+#include <QDate>
+#include <QHash>
 #include <QString>
 
 #include <cmath>
@@ -27,6 +29,12 @@ inline constexpr std::int64_t kTextCharacters = 64 * 1024 * 1024;
 inline constexpr std::int64_t kPartBytes = 256 * 1024 * 1024;
 inline constexpr std::int64_t kUnpackedBytes = 512 * 1024 * 1024;
 inline constexpr std::int64_t kFileBytes = 512 * 1024 * 1024;
+// Cell styles (.xlsx xf, .xls XF, .ods cell style) a workbook may declare:
+// Excel makes at most 64,000.
+inline constexpr std::int64_t kCellStyles = 256 * 1024;
+// Distinct number formats its cells may use: as many as CellValue::format
+// can index.
+inline constexpr std::int64_t kNumberFormats = 65536;
 } // namespace limits
 
 // Thrown by a reader that cannot go on; caught where the reading started.
@@ -45,6 +53,23 @@ inline quint32 u32At(QByteArrayView b, qsizetype at) { return u16At(b, at) | qui
 inline CellValue numberCell(double value)
 {
     return std::isfinite(value) ? CellValue::ofNumber(value) : CellValue::ofError(QStringLiteral("#NUM!"));
+}
+
+// A cell style's number format, resolved once per style: what each number
+// cell of that style carries.
+struct CellFormat {
+    NumberClass shownAs = NumberClass::Plain;
+    quint16 format = 0; // index into Workbook::formats
+};
+
+inline CellValue numberCell(double value, CellFormat format)
+{
+    CellValue cell = numberCell(value);
+    if (cell.isNumber()) {
+        cell.shownAs = format.shownAs;
+        cell.format = format.format;
+    }
+    return cell;
 }
 
 // A text typed into a cell: an empty one is no cell at all, as in Calc.
@@ -109,6 +134,32 @@ public:
             refuse(ReadFailure::TooLarge);
     }
 
+    // The index of a number format in the workbook's table, each format
+    // held once however many styles name it.
+    CellFormat addFormat(NumberClass shownAs, const QString &code)
+    {
+        if (shownAs == NumberClass::Plain && code == QLatin1String("General"))
+            return {};
+        const QString key = QChar(u'0' + int(shownAs)) + code;
+        const auto found = m_formatIndex.constFind(key);
+        if (found != m_formatIndex.cend())
+            return {shownAs, *found};
+        if (std::int64_t(m_workbook.formats.size()) >= limits::kNumberFormats)
+            refuse(ReadFailure::TooLarge);
+        chargeText(code.size() + 8);
+        const auto index = quint16(m_workbook.formats.size());
+        m_workbook.formats.push_back({shownAs, code});
+        m_formatIndex.insert(key, index);
+        return {shownAs, index};
+    }
+
+    void setDates1904(bool from1904) { m_workbook.dates1904 = from1904; }
+    void setNullDate(QDate date)
+    {
+        m_workbook.dates1904 = date == QDate(1904, 1, 1);
+        m_workbook.otherNullDate = date == QDate(1899, 12, 30) || m_workbook.dates1904 ? QDate() : date;
+    }
+
     Workbook take()
     {
         if (m_workbook.sheets.empty())
@@ -118,6 +169,7 @@ public:
 
 private:
     Workbook m_workbook;
+    QHash<QString, quint16> m_formatIndex; // class and code
     std::int64_t m_slots = 0;
     std::int64_t m_characters = 0;
 };
@@ -125,12 +177,15 @@ private:
 // Serial number of a date and time, as the spreadsheet counts days: from
 // 1899-12-30, or from 1904-01-01 in workbooks that use the 1904 system.
 double serialOf(int year, int month, int day, int hour, int minute, double second, bool from1904);
+// The same from a day 0 of the file's own (an .ods null date).
+double serialOf(int year, int month, int day, int hour, int minute, double second, QDate origin);
 
 // ISO 8601 "2024-03-01" or "2024-03-01T08:30:00"; nothing for anything
 // else, a time alone included (Calc keeps that as text). Calc drops the
 // fraction of a second of an .xlsx's date cell (Seconds::Whole).
 enum class Seconds { WithFraction, Whole };
 std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904, Seconds seconds = Seconds::WithFraction);
+std::optional<double> serialOfIsoDateTime(QStringView text, QDate origin, Seconds seconds = Seconds::WithFraction);
 
 // The readers, one per format, each on the file's bytes.
 Workbook readOpenXml(const QByteArray &bytes);

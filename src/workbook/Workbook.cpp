@@ -52,7 +52,8 @@ CellValue Workbook::shown(const CellValue &cell) const
         return out;
     }
     out.text.clear();
-    const QDateTime origin(dates1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30), QTime(0, 0), Qt::UTC);
+    const QDate day0 = otherNullDate.isValid() ? otherNullDate : dates1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30);
+    const QDateTime origin(day0, QTime(0, 0), Qt::UTC);
     // Whole seconds, rounded as a spreadsheet shows them.
     const auto moment = [&] { return origin.addSecs(static_cast<qint64>(std::llround(cell.number * 86400.0))); };
     const bool inRange = std::abs(cell.number) < 3e6;
@@ -196,12 +197,21 @@ bool isErrorCode(const QString &text)
 
 double serialOf(int year, int month, int day, int hour, int minute, double second, bool from1904)
 {
-    const QDate origin = from1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30);
+    return serialOf(year, month, day, hour, minute, second, from1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30));
+}
+
+double serialOf(int year, int month, int day, int hour, int minute, double second, QDate origin)
+{
     // Summed part by part, as Calc does, so that the last digit agrees.
     return double(origin.daysTo(QDate(year, month, day))) + hour / 24.0 + minute / 1440.0 + second / 86400.0;
 }
 
 std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904, Seconds seconds)
+{
+    return serialOfIsoDateTime(text, from1904 ? QDate(1904, 1, 1) : QDate(1899, 12, 30), seconds);
+}
+
+std::optional<double> serialOfIsoDateTime(QStringView text, QDate origin, Seconds seconds)
 {
     QStringView date = text;
     QStringView time;
@@ -240,7 +250,7 @@ std::optional<double> serialOfIsoDateTime(QStringView text, bool from1904, Secon
     const int y = parts[0].toInt(&ok1), mo = parts[1].toInt(&ok2), d = parts[2].toInt(&ok3);
     if (!ok1 || !ok2 || !ok3 || !QDate::isValid(y, mo, d))
         return std::nullopt;
-    return serialOf(y, mo, d, h, m, s, from1904);
+    return serialOf(y, mo, d, h, m, s, origin);
 }
 
 } // namespace WorkbookReader

@@ -2,6 +2,7 @@
 
 #include "workbook/CellValue.h"
 
+#include <QDate>
 #include <QString>
 
 #include <optional>
@@ -32,6 +33,9 @@ struct Workbook {
     std::vector<WorkbookSheet> sheets;
     std::vector<NumberFormat> formats{NumberFormat()}; // [0] is General
     bool dates1904 = false; // serial 0 is 1904-01-01, not 1899-12-30
+    // Serial 0 of an .ods file whose null date is neither (Calc counts
+    // from any); invalid otherwise.
+    QDate otherNullDate;
 
     // The cell as a spreadsheet hands it over: a number with the text its
     // format shows. That text is exact for a plain number whose code

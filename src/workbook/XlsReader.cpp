@@ -5,6 +5,7 @@
 // substreams are passed over. Dates are the serial numbers they are stored as.
 #include "workbook/BiffCursor.h"
 #include "workbook/CompoundFile.h"
+#include "workbook/FormatCode.h"
 #include "workbook/XlsDecryption.h"
 
 #include <gsf/gsf-infile-msole.h>
@@ -25,7 +26,10 @@ constexpr quint16 Bof = 0x0809, Eof = 0x000A, Continue = 0x003C, FilePass = 0x00
                   BoundSheet = 0x0085, Sst = 0x00FC, Number = 0x0203, Rk = 0x027E, MulRk = 0x00BD,
                   LabelSst = 0x00FD, Label = 0x0204, RString = 0x00D6, BoolErr = 0x0205, Formula = 0x0006,
                   Formula3 = 0x0206, Formula4 = 0x0406, String = 0x0207, Array = 0x0221, ShrFmla = 0x04BC,
-                  Table = 0x0236, Font = 0x0031, Xf = 0x00E0;
+                  Table = 0x0236, Font = 0x0031, Xf = 0x00E0, Format = 0x041E, DateMode = 0x0022;
+// Excel 2 and 3 number their FORMAT records by their order; so does Excel 4,
+// whose FORMAT has the later number but a field it leaves unused.
+constexpr quint16 Format2 = 0x001E, Xf3 = 0x0243, Xf4 = 0x0443;
 // Excel 2's cell records: a 3-byte attribute in place of the XF number,
 // 8-bit string lengths. The numbers differ from the later ones, but for
 // FORMULA, which the BOF's version tells apart.
@@ -223,6 +227,7 @@ public:
     Workbook readLoneSheet(bool biff8)
     {
         m_biff8 = biff8;
+        m_lone = true;
         readWorksheet(0, m_builder.addSheet(QStringLiteral("Sheet1")));
         Workbook workbook = m_builder.take();
         workbook.namedAfterFile = m_stream.startsWith(QByteArrayView("\x09\x00", 2));
@@ -302,6 +307,13 @@ private:
             case record::Xf:
                 if (!m_biff8 && r.size() >= 2)
                     m_xfFonts.push_back(c.u16());
+                readFormatRecord(r, Biff::V5);
+                break;
+            case record::Format:
+                readFormatRecord(r, Biff::V5);
+                break;
+            case record::DateMode:
+                m_builder.setDates1904(c.u16() != 0);
                 break;
             case record::BoundSheet: {
                 const quint32 offset = c.u32();
@@ -322,6 +334,93 @@ private:
         }
         // A globals substream without its end: the stream was cut short.
         refuse(ReadFailure::Damaged);
+    }
+
+    enum class Biff { V2, V3, V4, V5 }; // V5: BIFF5 and BIFF8
+
+    // FORMAT and XF records: the codes by their index, and each XF's.
+    // Calc takes a cell XF's own format, whatever its flags say of its style's.
+    void readFormatRecord(const Record &r, Biff biff)
+    {
+        BiffCursor c = r.cursor();
+        switch (r.type) {
+        case record::Format:
+            if (biff == Biff::V5) {
+                const quint16 index = c.u16();
+                setFormatCode(index, m_biff8 ? c.unicodeString() : m_codePage.decode(c.bytes(c.u8())));
+            } else if (biff == Biff::V4) {
+                c.u16();
+                setFormatCode(quint16(m_oldFormats++), m_codePage.decode(c.bytes(c.u8())));
+            }
+            break;
+        case record::Format2:
+            if (biff == Biff::V2 || biff == Biff::V3)
+                setFormatCode(quint16(m_oldFormats++), m_codePage.decode(c.bytes(c.u8())));
+            break;
+        case record::Xf:
+            if (biff == Biff::V5) {
+                c.u16();
+                addXf(c.u16());
+            }
+            break;
+        case record::Xf3:
+        case record::Xf4:
+            if ((biff == Biff::V3 && r.type == record::Xf3) || (biff == Biff::V4 && r.type == record::Xf4)) {
+                c.u8();
+                addXf(c.u8());
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
+    void setFormatCode(quint16 index, QString code)
+    {
+        m_builder.chargeText(code.size() + 8);
+        m_formatCodes.insert(index, std::move(code));
+        m_formatsResolved = false;
+    }
+
+    void addXf(quint16 format)
+    {
+        if (std::int64_t(m_xfFormatIds.size()) >= limits::kCellStyles)
+            refuse(ReadFailure::TooLarge);
+        m_xfFormatIds.push_back(format);
+        m_formatsResolved = false;
+    }
+
+    // Each XF's format as a cell carries it, worked out once for all the
+    // XFs (each code classified once) before the cells that use them.
+    void resolveFormats()
+    {
+        QHash<quint16, CellFormat> resolved;
+        m_xfFormats.clear();
+        m_xfFormats.reserve(m_xfFormatIds.size());
+        for (const quint16 id : m_xfFormatIds) {
+            auto known = resolved.constFind(id);
+            if (known == resolved.cend()) {
+                // A FORMAT record overrides a built-in code; an index with
+                // neither is General. Excel 2 to 4 have no built-in codes.
+                const auto code = m_formatCodes.constFind(id);
+                std::optional<QString> builtin;
+                if (code == m_formatCodes.cend() && !m_oldBiff)
+                    builtin = FormatCode::builtinCode(id);
+                const QString &text = code != m_formatCodes.cend() ? *code : builtin ? *builtin : QString();
+                known = resolved.insert(id, text.isEmpty() ? CellFormat()
+                                                           : m_builder.addFormat(FormatCode::classify(text), text));
+            }
+            m_xfFormats.push_back(*known);
+        }
+        m_formatsResolved = true;
+    }
+
+    // A number cell of XF `xf`; one naming no XF is General.
+    CellValue numberOfXf(double value, quint16 xf)
+    {
+        if (!m_formatsResolved)
+            resolveFormats();
+        return numberCell(value, xf < m_xfFormats.size() ? m_xfFormats[xf] : CellFormat());
     }
 
     // Every string while bytes remain: the count in the record is not
@@ -346,6 +445,11 @@ private:
         if (!records.next(r) || !isBof(r.type))
             refuse(ReadFailure::Damaged);
         const bool biff2 = r.type == record::Bof2;
+        const Biff biff = biff2                      ? Biff::V2
+                          : r.type == record::Bof3 ? Biff::V3
+                          : r.type == record::Bof4 ? Biff::V4
+                                                   : Biff::V5;
+        m_oldBiff = biff != Biff::V5;
         {
             BiffCursor c = r.cursor();
             c.u16();
@@ -383,6 +487,19 @@ private:
             case record::CodePage:
                 m_codePage.set(c.u16());
                 break;
+            case record::Format:
+            case record::Format2:
+            case record::Xf:
+            case record::Xf3:
+            case record::Xf4:
+                // A lone sheet holds its own; a workbook's are in its globals.
+                if (m_lone)
+                    readFormatRecord(r, biff);
+                break;
+            case record::DateMode:
+                if (m_lone)
+                    m_builder.setDates1904(c.u16() != 0);
+                break;
             case record::Integer2: {
                 const int row = c.u16(), column = c.u16();
                 c.skip(3);
@@ -395,25 +512,31 @@ private:
                 m_builder.put(sheet, row, column, textCell(m_codePage.decode(c.bytes(c.u8()))));
                 break;
             }
-            case record::Number:
             case record::Number2: {
+                // Excel 2's cell attributes are not read: its numbers are General.
                 const int row = c.u16(), column = c.u16();
-                c.skip(r.type == record::Number2 ? 3 : 2);
+                c.skip(3);
                 m_builder.put(sheet, row, column, numberCell(c.f64()));
+                break;
+            }
+            case record::Number: {
+                const int row = c.u16(), column = c.u16();
+                const quint16 xf = c.u16();
+                m_builder.put(sheet, row, column, numberOfXf(c.f64(), xf));
                 break;
             }
             case record::Rk: {
                 const int row = c.u16(), column = c.u16();
-                c.u16();
-                m_builder.put(sheet, row, column, numberCell(rkValue(c.u32())));
+                const quint16 xf = c.u16();
+                m_builder.put(sheet, row, column, numberOfXf(rkValue(c.u32()), xf));
                 break;
             }
             case record::MulRk: {
                 const int row = c.u16(), first = c.u16();
                 const qsizetype count = (r.size() - 6) / 6;
                 for (qsizetype i = 0; i < count; ++i) {
-                    c.u16();
-                    m_builder.put(sheet, row, first + i, numberCell(rkValue(c.u32())));
+                    const quint16 xf = c.u16();
+                    m_builder.put(sheet, row, first + i, numberOfXf(rkValue(c.u32()), xf));
                 }
                 break;
             }
@@ -448,7 +571,9 @@ private:
             case record::Formula4: {
                 const int row = c.u16(), column = c.u16();
                 const qsizetype attribute = biff2 && r.type == record::Formula ? 3 : 2;
-                c.skip(attribute);
+                const quint16 xf = attribute == 2 ? c.u16() : 0;
+                if (attribute == 3)
+                    c.skip(3);
                 const quint8 kind = c.u8();
                 c.skip(1);
                 const quint8 value = c.u8();
@@ -457,7 +582,9 @@ private:
                 if (marker != 0xFFFF) {
                     BiffCursor again = r.cursor();
                     again.skip(4 + attribute);
-                    m_builder.put(sheet, row, column, numberCell(again.f64()));
+                    const double value = again.f64();
+                    // Excel 2's cell attributes are not read: its numbers are General.
+                    m_builder.put(sheet, row, column, attribute == 2 ? numberOfXf(value, xf) : numberCell(value));
                     break;
                 }
                 switch (kind) {
@@ -492,6 +619,13 @@ private:
     CodePage m_codePage;
     std::vector<CodePage> m_fontCodePages; // BIFF5: by font number, from each font's character set
     std::vector<quint16> m_xfFonts;        // BIFF5: each XF's font number
+    QHash<quint16, QString> m_formatCodes;  // FORMAT records by index
+    int m_oldFormats = 0;                   // Excel 2 to 4: FORMAT records so far, their index
+    std::vector<quint16> m_xfFormatIds;     // each XF's format index
+    std::vector<CellFormat> m_xfFormats;    // ...and its format as cells carry it
+    bool m_formatsResolved = false;
+    bool m_lone = false; // a worksheet without a workbook around it
+    bool m_oldBiff = false; // Excel 2 to 4
     std::vector<SheetEntry> m_sheets;
     std::vector<QString> m_strings;
     WorkbookBuilder m_builder;

@@ -130,17 +130,27 @@ Parts xlsxParts(const QByteArray &sheetData, const QByteArray &sharedStrings)
     return parts;
 }
 
-QByteArray odsOf(const QByteArray &rows)
+QByteArray odsOf(const QByteArray &rows, const QByteArray &automaticStyles, const QByteArray &settings,
+                 const QByteArray &commonStyles)
 {
-    const QByteArray content =
-        "<?xml version=\"1.0\"?><office:document-content "
+    const QByteArray namespaces =
         "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
         "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
         "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
-        "xmlns:calcext=\"urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0\">"
-        "<office:body><office:spreadsheet><table:table table:name=\"T\">" + rows +
-        "</table:table></office:spreadsheet></office:body></office:document-content>";
-    return zipOf({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}, {"content.xml", content}}, false);
+        "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+        "xmlns:number=\"urn:oasis:names:tc:opendocument:xmlns:datastyle:1.0\" "
+        "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\" "
+        "xmlns:calcext=\"urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0\"";
+    const QByteArray content =
+        "<?xml version=\"1.0\"?><office:document-content " + namespaces + ">"
+        + (automaticStyles.isEmpty() ? QByteArray() : "<office:automatic-styles>" + automaticStyles + "</office:automatic-styles>")
+        + "<office:body><office:spreadsheet>" + settings + "<table:table table:name=\"T\">" + rows
+        + "</table:table></office:spreadsheet></office:body></office:document-content>";
+    Parts parts = {{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}, {"content.xml", content}};
+    if (!commonStyles.isEmpty())
+        parts.append({"styles.xml", "<?xml version=\"1.0\"?><office:document-styles " + namespaces + "><office:styles>"
+                                        + commonStyles + "</office:styles></office:document-styles>"});
+    return zipOf(parts, false);
 }
 
 } // namespace tallyra::test

@@ -29,7 +29,11 @@ QByteArray leDouble(double v);
 // <sheetData>, and the shared strings given (none when empty).
 Parts xlsxParts(const QByteArray &sheetData, const QByteArray &sharedStrings = {});
 
-// A minimal .ods whose first table holds `rows` (table-row elements).
-QByteArray odsOf(const QByteArray &rows);
+// A minimal .ods whose first table holds `rows` (table-column and
+// table-row elements), with content.xml's automatic styles and the
+// spreadsheet's settings (table:calculation-settings) given, and a
+// styles.xml holding `commonStyles` in office:styles when not empty.
+QByteArray odsOf(const QByteArray &rows, const QByteArray &automaticStyles = {}, const QByteArray &settings = {},
+                 const QByteArray &commonStyles = {});
 
 } // namespace tallyra::test
