@@ -441,7 +441,7 @@ private:
             const Reference<table::XCellRange> block = source->getCellRangeByPosition(first, 0, last, lastRow);
             const auto rows = blockData(block);
             const sal_Int32 width = last - first + 1;
-            const std::vector<sal_Int32> keys = blockFormats(block, first, width, rows.getLength());
+            std::vector<sal_Int32> keys; // asked for at the first number that needs them
 
             std::vector<std::vector<Cell>> result;
             for (int column : columns) {
@@ -484,6 +484,8 @@ private:
                     Cell &c = cells[r];
                     if (formula[r] || c.kind != Cell::Kind::Number)
                         continue;
+                    if (keys.empty())
+                        keys = blockFormats(block, first, width, rows.getLength());
                     const Format f = format(keys[r * size_t(width) + size_t(offset)]);
                     c.shownAs = f.shownAs;
                     if (f.shownAs == Cell::Shown::Boolean) {
