@@ -60,8 +60,9 @@ public:
     virtual std::optional<int> otherDocuments() = 0;
     virtual std::optional<bool> isModified() = 0;
     // What the teacher may do in the office meanwhile: type into a cell of
-    // the active sheet (formatted as typing formats it: TRUE, 85%); run a menu command (".uno:EditDoc") on its window;
-    // delete a sheet.
+    // the active sheet (formatted as typing formats it: TRUE, 85%; in a
+    // read-only document, stored without); run a menu command
+    // (".uno:EditDoc") on its window; delete a sheet.
     virtual bool enterText(int row, int column, const std::u16string &text) = 0;
     virtual bool dispatch(const std::u16string &command) = 0;
     virtual bool removeSheet(int number) = 0; // counted from 1

@@ -26,6 +26,7 @@
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/sheet/CellFlags.hpp>
 #include <com/sun/star/sheet/FormulaResult.hpp>
@@ -249,7 +250,12 @@ public:
         return attempt([&] {
             // Through the view's input, as typed: setFormula() would store
             // TRUE or 85% as a bare number without the format typing gives it.
+            // A read-only view takes no typing; the model still takes the text.
             const Reference<table::XCell> cell = view()->getActiveSheet()->getCellByPosition(column - 1, row - 1);
+            if (Reference<frame::XStorable>(document(), UNO_QUERY_THROW)->isReadonly()) {
+                cell->setFormula(toOU(text));
+                return true;
+            }
             Reference<view::XSelectionSupplier>(controller(), UNO_QUERY_THROW)->select(uno::Any(cell));
             const beans::PropertyValue typed[] = {property("StringName", uno::Any(toOU(text)))};
             frame::DispatchHelper::create(m_context)->executeDispatch(
