@@ -5,6 +5,9 @@
 // --show-calc prints Calc's cells of each file the embedded reader refuses.
 // With --reader, the embedded side is PROGRAM's "FILE --dump" output
 // (tallyra-read-workbook of another build) instead of this build's reader.
+// Number cells are also compared by their format's class and, for plain
+// numbers whose shown text the embedded reader knows, by that text; counted
+// apart from the values (not with --reader, whose dump has no formats).
 
 #include "platform/calc/CalcSpreadsheet.h"
 #include "workbook/Workbook.h"
@@ -117,12 +120,11 @@ QString address(int row, int column)
     return letters + QString::number(row);
 }
 
-QString describe(const CellValue &v)
+// Characters that print as nothing are shown by their code; long texts are cut.
+QString printable(const QString &from)
 {
-    static const char *kinds[] = {"empty", "number", "text", "boolean", "error"};
     QString text;
-    // Characters that print as nothing are shown by their code.
-    for (const QChar c : v.textForm()) {
+    for (const QChar c : from) {
         if (c == u'\n')
             text += QLatin1String("\\n");
         else if (c.unicode() < 0x20 || c.isSurrogate() || c.unicode() == 0xFEFF || c.unicode() >= 0xFFF0
@@ -133,10 +135,54 @@ QString describe(const CellValue &v)
     }
     if (text.size() > 40)
         text = text.left(40) + QStringLiteral("…");
-    return QStringLiteral("%1 [%2]").arg(QLatin1String(kinds[int(v.kind)]), text);
+    return QStringLiteral("[%1]").arg(text);
+}
+
+QString describe(const CellValue &v)
+{
+    static const char *kinds[] = {"empty", "number", "text", "boolean", "error"};
+    return QStringLiteral("%1 %2").arg(QLatin1String(kinds[int(v.kind)]), printable(v.textForm()));
 }
 
 bool same(const CellValue &a, const CellValue &b) { return a.kind == b.kind && a.textForm() == b.textForm(); }
+
+const char *className(NumberClass c)
+{
+    static const char *names[] = {"plain", "percent", "date", "time", "date-time", "boolean", "text"};
+    return names[int(c)];
+}
+
+// How two numbers' formats compare, counted apart from their values.
+struct FormatCount {
+    qint64 numbers = 0, otherClass = 0, shown = 0, shownOtherwise = 0;
+    QStringList examples;
+
+    // `embedded` as its workbook shows it; `calc` as Calc gave it.
+    void add(const QString &where, const CellValue &embedded, const CellValue &calc, int maxExamples)
+    {
+        if (!embedded.isNumber() || !calc.isNumber())
+            return;
+        ++numbers;
+        if (embedded.shownAs != calc.shownAs) {
+            ++otherClass;
+            if (examples.size() < maxExamples)
+                examples << QStringLiteral("%1 class: embedded %2, Calc %3 %4")
+                                .arg(where, QLatin1String(className(embedded.shownAs)),
+                                     QLatin1String(className(calc.shownAs)), printable(calc.shownText()));
+            return;
+        }
+        // Only a plain number's shown text can be an ID or a score.
+        if (!calc.isPlainNumber() || embedded.text.isEmpty())
+            return;
+        ++shown;
+        if (embedded.text != calc.shownText()) {
+            ++shownOtherwise;
+            if (examples.size() < maxExamples)
+                examples << QStringLiteral("%1 shown: embedded %2, Calc %3")
+                                .arg(where, printable(embedded.text), printable(calc.shownText()));
+        }
+    }
+};
 
 // A file Calc could not open as a workbook falls through to its text
 // import: one sheet named after the file. (Calc names an Excel 2 sheet so
@@ -168,6 +214,7 @@ struct Totals {
     int files = 0, bothRead = 0, equal = 0, differ = 0, embeddedOnlyRefused = 0, calcOnlyRefused = 0, bothRefused = 0,
         calcAsText = 0;
     qint64 cells = 0, differentCells = 0;
+    FormatCount formats;
 };
 
 } // namespace
@@ -249,6 +296,7 @@ int main(int argc, char *argv[])
         QStringList differences;
         qint64 cells = 0;
         qint64 different = 0;
+        FormatCount formats;
         const Workbook &book = *ours.workbook;
         const int calcSheets = calc->sheetCount().value_or(0);
         if (calcSheets != int(book.sheets.size()))
@@ -283,6 +331,9 @@ int main(int argc, char *argv[])
                     if (embedded.isEmpty() && theirs.isEmpty())
                         continue;
                     ++cells;
+                    if (program.isEmpty())
+                        formats.add(QStringLiteral("%1!%2").arg(sheet.name, address(r, c)), book.shown(embedded), theirs,
+                                    maxExamples);
                     if (!same(embedded, theirs)) {
                         ++different;
                         if (differences.size() < maxExamples)
@@ -304,6 +355,16 @@ int main(int argc, char *argv[])
             for (const QString &d : differences)
                 out << "    " << d << "\n";
         }
+        if (formats.otherClass > 0 || formats.shownOtherwise > 0) {
+            out << "    formats: " << formats.otherClass << " of " << formats.numbers << " numbers in another class, "
+                << formats.shownOtherwise << " of " << formats.shown << " plain numbers shown otherwise\n";
+            for (const QString &e : formats.examples)
+                out << "      " << e << "\n";
+        }
+        totals.formats.numbers += formats.numbers;
+        totals.formats.otherClass += formats.otherClass;
+        totals.formats.shown += formats.shown;
+        totals.formats.shownOtherwise += formats.shownOtherwise;
         out.flush();
     }
     if (calc)
@@ -313,5 +374,11 @@ int main(int argc, char *argv[])
         << " (and " << totals.calcAsText << " that Calc imported only as text), by Calc only "
         << totals.calcOnlyRefused << ", by both " << totals.bothRefused << "; cells compared "
         << totals.cells << ", different " << totals.differentCells << "\n";
+    if (program.isEmpty())
+        out << "numbers read by both " << totals.formats.numbers << ", in another class " << totals.formats.otherClass
+            << "; plain numbers with a shown text from both " << totals.formats.shown << ", shown otherwise "
+            << totals.formats.shownOtherwise << "\n";
+    else
+        out << "formats not compared: the --reader dump has none\n";
     return 0;
 }

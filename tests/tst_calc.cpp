@@ -8,6 +8,7 @@
 #include "platform/workbook/EmbeddedSpreadsheet.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QUrl>
@@ -169,6 +170,119 @@ private slots:
             }
         }
         embedded->quit();
+    }
+
+    void numberFormats_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("ods") << kFixtures + QStringLiteral("formats.ods");
+
+        // The same cells as formats.ods, as an .xlsx.
+        const QString xlsx = m_dir.filePath(QStringLiteral("formats.xlsx"));
+        lxw_workbook *book = workbook_new(xlsx.toLocal8Bit().constData());
+        lxw_worksheet *ws = workbook_add_worksheet(book, "格式");
+        const auto format = [&](const char *code) {
+            lxw_format *f = workbook_add_format(book);
+            format_set_num_format(f, code);
+            return f;
+        };
+        lxw_format *percent = format("0%");
+        lxw_format *text = format("@");
+        worksheet_write_boolean(ws, 0, 1, 1, nullptr);
+        worksheet_write_boolean(ws, 1, 1, 0, nullptr);
+        worksheet_write_number(ws, 2, 1, 0.85, percent);
+        worksheet_write_number(ws, 3, 1, 0.5, format("hh:mm:ss"));
+        worksheet_write_number(ws, 4, 1, 46203, format("yyyy-mm-dd"));
+        worksheet_write_number(ws, 5, 1, 46203.5, format("yyyy-mm-dd hh:mm:ss"));
+        worksheet_write_number(ws, 6, 1, 91001, format("000000"));
+        worksheet_write_string(ws, 7, 1, "091002", text);
+        worksheet_write_number(ws, 8, 1, 1, nullptr);
+        worksheet_write_number(ws, 9, 1, 0.85, nullptr);
+        worksheet_write_number(ws, 10, 1, 91003, text);
+        worksheet_write_number(ws, 11, 1, 77.5, format("0.00"));
+        worksheet_write_formula_num(ws, 12, 1, "=B3", percent, 0.85);
+        workbook_close(book);
+        QTest::newRow("xlsx") << xlsx;
+    }
+
+    // What a number's format makes of it: a class, and the text Calc shows
+    // where its format is not General. Through every read, and for what
+    // the teacher types into Calc.
+    void numberFormats()
+    {
+        QFETCH(QString, file);
+        QTemporaryDir dir;
+        const QString book = dir.filePath(QFileInfo(file).fileName());
+        QVERIFY(QFile::copy(file, book));
+        const auto calc = m_offices.start();
+        QVERIFY2(calc, qPrintable(CalcSpreadsheet::lastStartFailure()));
+        QVERIFY(calc->open(book, false) && calc->activateWorkbook(1) && calc->activateSheet(1));
+        QVERIFY(calc->enterText(1, 3, QStringLiteral("TRUE")));
+        QVERIFY(calc->enterText(2, 3, QStringLiteral("FALSE")));
+        QVERIFY(calc->enterText(3, 3, QStringLiteral("85%")));
+        QVERIFY(calc->enterText(4, 3, QStringLiteral("1")));
+
+        using tallyra::NumberClass;
+        const struct {
+            int row;
+            int column;
+            Kind kind;
+            NumberClass shownAs; // numbers only
+            const char *shown;   // CellValue::text of a number: empty in General
+            const char *textForm;
+        } cells[] = {
+            {1, 2, Kind::Boolean, NumberClass::Plain, "", "TRUE"},
+            {2, 2, Kind::Boolean, NumberClass::Plain, "", "FALSE"},
+            {3, 2, Kind::Number, NumberClass::Percent, "85%", "0.85"},
+            {4, 2, Kind::Number, NumberClass::Time, "12:00:00", "0.5"},
+            {5, 2, Kind::Number, NumberClass::Date, "2026-06-30", "46203"},
+            {6, 2, Kind::Number, NumberClass::DateTime, "2026-06-30 12:00:00", "46203.5"},
+            {7, 2, Kind::Number, NumberClass::Plain, "091001", "91001"},
+            {8, 2, Kind::Text, NumberClass::Plain, "091002", "091002"},
+            {9, 2, Kind::Number, NumberClass::Plain, "", "1"},
+            {10, 2, Kind::Number, NumberClass::Plain, "", "0.85"},
+            {11, 2, Kind::Number, NumberClass::Text, "91003", "91003"},
+            {12, 2, Kind::Number, NumberClass::Plain, "77.50", "77.5"},
+            {13, 2, Kind::Number, NumberClass::Percent, "85%", "0.85"}, // a formula's result
+            {1, 3, Kind::Boolean, NumberClass::Plain, "", "TRUE"},       // typed into Calc
+            {2, 3, Kind::Boolean, NumberClass::Plain, "", "FALSE"},
+            {3, 3, Kind::Number, NumberClass::Percent, "85.00%", "0.85"}, // typing gives Calc's own 0.00%
+            {4, 3, Kind::Number, NumberClass::Plain, "", "1"},
+        };
+        const auto read = calc->readColumns(1, {2, 3});
+        QVERIFY(read && read->size() == 2);
+        for (const auto &e : cells) {
+            const QString where = QStringLiteral("row %1 column %2").arg(e.row).arg(e.column);
+            const auto expected = std::tuple(where, e.kind, e.kind == Kind::Number ? e.shownAs : NumberClass::Plain,
+                                             QString::fromUtf8(e.shown), QString::fromUtf8(e.textForm));
+            const auto seen = [&](const CellValue &v) {
+                return std::tuple(where, v.kind, v.kind == Kind::Number ? v.shownAs : NumberClass::Plain,
+                                  v.kind == Kind::Number || v.kind == Kind::Text ? v.text : QString(), v.textForm());
+            };
+            QCOMPARE(seen((*read)[e.column - 2].value(e.row - 1)), expected);
+            const auto one = calc->cell(e.row, e.column);
+            QVERIFY(one);
+            QCOMPARE(seen(*one), expected);
+            // Only a plain number can be an ID or a score; its shown text is what the teacher sees.
+            QCOMPARE(std::pair(where, one->isPlainNumber()),
+                     std::pair(where, e.kind == Kind::Number
+                                          && (e.shownAs == NumberClass::Plain || e.shownAs == NumberClass::Text)));
+            if (e.kind == Kind::Number)
+                QCOMPARE(one->shownText(), QString::fromUtf8(*e.shown ? e.shown : e.textForm));
+        }
+
+        // A boolean is searched as TRUE or FALSE, never as the 1 or 0 it holds.
+        const struct {
+            int column;
+            const char *text;
+            QVector<int> rows;
+        } searches[] = {
+            {2, "TRUE", {1}}, {2, "FALSE", {2}}, {2, "1", {9}}, {2, "0", {}}, {2, "91001", {7}},
+            {3, "TRUE", {1}}, {3, "FALSE", {2}}, {3, "1", {4}},
+        };
+        for (const auto &s : searches)
+            QCOMPARE(std::pair(s.column, std::pair(QString::fromUtf8(s.text), calc->findInColumn(s.column, QString::fromUtf8(s.text)))),
+                     std::pair(s.column, std::pair(QString::fromUtf8(s.text), std::optional(s.rows))));
     }
 
     // A formula that only refers to a boolean (=A1) shows as 1 in Calc when

@@ -13,13 +13,19 @@
 namespace tallyra::calc {
 
 // Raised whenever this interface changes, so that a stale plugin is refused.
-inline constexpr int kBridgeVersion = 2;
+inline constexpr int kBridgeVersion = 3;
 
 struct Cell {
     enum class Kind { Empty, Number, Text, Boolean, Error };
+    // What a number's format shows it as (Tallyra's NumberClass, in the same order).
+    enum class Shown { Plain, Percent, Date, Time, DateTime, Boolean, Text };
     Kind kind = Kind::Empty;
+    Shown shownAs = Shown::Plain; // Number: its format's class
     double number = 0;  // Number; Boolean as 1 or 0
-    std::u16string text; // Text; Error as the office shows it ("#DIV/0!")
+    // Text; Error as the office shows it ("#DIV/0!"); Number: as the office
+    // shows it when its format is not General (empty in General, where the
+    // number's own text form is what is shown).
+    std::u16string text;
     bool formula = false; // the value is a formula's result
     std::u16string formulaText; // that formula, in the office's English form ("=B2>=60")
 };
@@ -54,8 +60,9 @@ public:
     virtual std::optional<int> otherDocuments() = 0;
     virtual std::optional<bool> isModified() = 0;
     // What the teacher may do in the office meanwhile: type into a cell of
-    // the active sheet; run a menu command (".uno:EditDoc") on its window;
-    // delete a sheet.
+    // the active sheet (formatted as typing formats it: TRUE, 85%; in a
+    // read-only document, stored without); run a menu command
+    // (".uno:EditDoc") on its window; delete a sheet.
     virtual bool enterText(int row, int column, const std::u16string &text) = 0;
     virtual bool dispatch(const std::u16string &command) = 0;
     virtual bool removeSheet(int number) = 0; // counted from 1

@@ -26,6 +26,7 @@
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/sheet/CellFlags.hpp>
 #include <com/sun/star/sheet/FormulaResult.hpp>
@@ -38,6 +39,7 @@
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
 #include <com/sun/star/sheet/XSpreadsheets.hpp>
+#include <com/sun/star/sheet/XUniqueCellFormatRangesSupplier.hpp>
 #include <com/sun/star/sheet/XUsedAreaCursor.hpp>
 #include <com/sun/star/table/CellContentType.hpp>
 #include <com/sun/star/table/XCell.hpp>
@@ -48,8 +50,10 @@
 #include <com/sun/star/util/NumberFormat.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
+#include <com/sun/star/util/XNumberFormatTypes.hpp>
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
+#include <com/sun/star/view/XSelectionSupplier.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/ustring.hxx>
 
@@ -57,6 +61,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <mutex>
+#include <unordered_map>
 
 using namespace com::sun::star;
 using rtl::OUString;
@@ -243,7 +248,19 @@ public:
     bool enterText(int row, int column, const std::u16string &text) override
     {
         return attempt([&] {
-            view()->getActiveSheet()->getCellByPosition(column - 1, row - 1)->setFormula(toOU(text));
+            // Through the view's input, as typed: setFormula() would store
+            // TRUE or 85% as a bare number without the format typing gives it.
+            // A read-only view takes no typing; the model still takes the text.
+            const Reference<table::XCell> cell = view()->getActiveSheet()->getCellByPosition(column - 1, row - 1);
+            if (Reference<frame::XStorable>(document(), UNO_QUERY_THROW)->isReadonly()) {
+                cell->setFormula(toOU(text));
+                return true;
+            }
+            Reference<view::XSelectionSupplier>(controller(), UNO_QUERY_THROW)->select(uno::Any(cell));
+            const beans::PropertyValue typed[] = {property("StringName", uno::Any(toOU(text)))};
+            frame::DispatchHelper::create(m_context)->executeDispatch(
+                Reference<frame::XDispatchProvider>(frame(), UNO_QUERY_THROW), ".uno:EnterString", "", 0,
+                uno::Sequence<beans::PropertyValue>(typed, 1));
             return true;
         });
     }
@@ -279,7 +296,7 @@ public:
             m_documents.erase(m_documents.begin() + m_active);
             m_urls.erase(m_urls.begin() + m_active);
             m_active = m_documents.empty() ? -1 : 0;
-            m_formats.clear();
+            forgetFormats();
             return true;
         });
     }
@@ -358,7 +375,7 @@ private:
                     if (!document.is())
                         return false;
                     m_documents[static_cast<size_t>(m_active)] = document;
-                    m_formats.clear();
+                    forgetFormats();
                     return true;
                 }
             }
@@ -429,6 +446,8 @@ private:
                 Reference<sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)->getRangeAddress().EndRow;
             const Reference<table::XCellRange> block = source->getCellRangeByPosition(first, 0, last, lastRow);
             const auto rows = blockData(block);
+            const sal_Int32 width = last - first + 1;
+            std::vector<sal_Int32> keys; // asked for at the first number that needs them
 
             std::vector<std::vector<Cell>> result;
             for (int column : columns) {
@@ -455,12 +474,32 @@ private:
                         cells[r] = read(source->getCellByPosition(column - 1, sal_Int32(r)));
                 }
                 // Formula cells are read one by one for their kind of result.
+                std::vector<bool> formula(cells.size(), false);
                 const Reference<table::XCellRange> range = source->getCellRangeByPosition(column - 1, 0, column - 1, lastRow);
                 const Reference<sheet::XSheetCellRanges> formulas =
                     Reference<sheet::XCellRangesQuery>(range, UNO_QUERY_THROW)->queryContentCells(sheet::CellFlags::FORMULA);
                 for (const auto &part : formulas->getRangeAddresses()) {
-                    for (sal_Int32 r = part.StartRow; r <= part.EndRow && r < static_cast<sal_Int32>(cells.size()); ++r)
+                    for (sal_Int32 r = part.StartRow; r <= part.EndRow && r < static_cast<sal_Int32>(cells.size()); ++r) {
                         cells[static_cast<size_t>(r)] = read(source->getCellByPosition(column - 1, r));
+                        formula[static_cast<size_t>(r)] = true;
+                    }
+                }
+                // The other numbers take their format from the block's
+                // ranges; only a number outside General is asked how it shows.
+                for (size_t r = 0; r < cells.size(); ++r) {
+                    Cell &c = cells[r];
+                    if (formula[r] || c.kind != Cell::Kind::Number)
+                        continue;
+                    if (keys.empty())
+                        keys = blockFormats(block, first, width, rows.getLength());
+                    const Format f = format(keys[r * size_t(width) + size_t(offset)]);
+                    c.shownAs = f.shownAs;
+                    if (f.shownAs == Cell::Shown::Boolean) {
+                        c.kind = Cell::Kind::Boolean;
+                        c.number = c.number != 0 ? 1 : 0;
+                    } else if (!f.general) {
+                        c.text = fromOU(shownString(source->getCellByPosition(column - 1, sal_Int32(r))));
+                    }
                 }
                 result.push_back(std::move(cells));
             }
@@ -470,20 +509,97 @@ private:
         throw uno::RuntimeException("the sheet kept changing while it was read");
     }
 
-    // Calc has no boolean cells: TRUE and FALSE are numbers in a logical format.
-    bool isLogical(const Reference<table::XCell> &cell)
+    // The number format key of every cell of `block`, a row of `width` at a
+    // time, from its ranges of one cell format each: a few calls for the
+    // whole block rather than one for each cell.
+    static std::vector<sal_Int32> blockFormats(const Reference<table::XCellRange> &block, sal_Int32 firstColumn,
+                                               sal_Int32 width, sal_Int32 height)
     {
-        if (!m_formats.is())
-            m_formats = Reference<util::XNumberFormatsSupplier>(document(), UNO_QUERY_THROW)->getNumberFormats();
-        sal_Int32 key = 0;
-        Reference<beans::XPropertySet>(cell, UNO_QUERY_THROW)->getPropertyValue("NumberFormat") >>= key;
-        sal_Int16 type = 0;
-        m_formats->getByKey(key)->getPropertyValue("Type") >>= type;
-        return (type & util::NumberFormat::LOGICAL) != 0;
+        std::vector<sal_Int32> keys(size_t(width) * size_t(height), 0);
+        const Reference<container::XIndexAccess> parts =
+            Reference<sheet::XUniqueCellFormatRangesSupplier>(block, UNO_QUERY_THROW)->getUniqueCellFormatRanges();
+        for (sal_Int32 i = 0, count = parts->getCount(); i < count; ++i) {
+            const Reference<sheet::XSheetCellRanges> ranges(parts->getByIndex(i), UNO_QUERY_THROW);
+            sal_Int32 key = 0;
+            Reference<beans::XPropertySet>(ranges, UNO_QUERY_THROW)->getPropertyValue("NumberFormat") >>= key;
+            if (key == 0)
+                continue; // already so
+            for (const auto &a : ranges->getRangeAddresses()) {
+                const sal_Int32 left = std::max(a.StartColumn - firstColumn, sal_Int32(0));
+                const sal_Int32 right = std::min(a.EndColumn - firstColumn, width - 1);
+                for (sal_Int32 r = std::max(a.StartRow, sal_Int32(0)); r <= std::min(a.EndRow, height - 1); ++r) {
+                    for (sal_Int32 c = left; c <= right; ++c)
+                        keys[size_t(r) * size_t(width) + size_t(c)] = key;
+                }
+            }
+        }
+        return keys;
     }
 
-    // A formula such as =TRUE() has a logical result in a general format:
-    // the office shows it as TRUE or FALSE.
+    static OUString shownString(const Reference<table::XCell> &cell)
+    {
+        return Reference<text::XTextRange>(cell, UNO_QUERY_THROW)->getString();
+    }
+
+    struct Format {
+        Cell::Shown shownAs = Cell::Shown::Plain;
+        bool general = true; // shows a number as its own text form
+    };
+
+    static Cell::Shown classOf(sal_Int16 type)
+    {
+        namespace F = util::NumberFormat;
+        if (type & F::LOGICAL)
+            return Cell::Shown::Boolean;
+        if (type & F::TEXT)
+            return Cell::Shown::Text;
+        if ((type & F::DATETIME) == F::DATETIME)
+            return Cell::Shown::DateTime;
+        if (type & F::DATE)
+            return Cell::Shown::Date;
+        if (type & F::TIME)
+            return Cell::Shown::Time;
+        if (type & F::PERCENT)
+            return Cell::Shown::Percent;
+        return Cell::Shown::Plain;
+    }
+
+    // What the active document's format `key` shows a number as. Keys
+    // belong to their document and never change meaning in it, so each is
+    // asked about once.
+    Format format(sal_Int32 key)
+    {
+        const Reference<uno::XInterface> current(document(), UNO_QUERY_THROW);
+        if (current != m_formatsOf) {
+            forgetFormats();
+            m_formats = Reference<util::XNumberFormatsSupplier>(current, UNO_QUERY_THROW)->getNumberFormats();
+            m_formatsOf = current;
+        }
+        if (const auto known = m_formatCache.find(key); known != m_formatCache.end())
+            return known->second;
+        const Reference<beans::XPropertySet> properties = m_formats->getByKey(key);
+        sal_Int16 type = 0;
+        properties->getPropertyValue("Type") >>= type;
+        lang::Locale locale;
+        properties->getPropertyValue("Locale") >>= locale;
+        Format f;
+        f.shownAs = classOf(type);
+        // General is each locale's standard format.
+        f.general = Reference<util::XNumberFormatTypes>(m_formats, UNO_QUERY_THROW)->getStandardIndex(locale) == key;
+        m_formatCache.emplace(key, f);
+        return f;
+    }
+
+    void forgetFormats()
+    {
+        m_formats.clear();
+        m_formatsOf.clear();
+        m_formatCache.clear();
+    }
+
+    // Calc has no boolean cells: TRUE and FALSE are numbers in a logical
+    // format. A formula such as =TRUE() has a logical result in a general
+    // format: the office shows it as TRUE or FALSE.
     Cell numberCell(const Reference<table::XCell> &cell, bool formula)
     {
         Cell c;
@@ -491,21 +607,30 @@ private:
         if (formula)
             c.formulaText = fromOU(cell->getFormula());
         c.number = cell->getValue();
-        bool logical = isLogical(cell);
-        if (!logical && formula && (c.number == 0 || c.number == 1)) {
-            const OUString shown = Reference<text::XTextRange>(cell, UNO_QUERY_THROW)->getString();
-            logical = shown == "TRUE" || shown == "FALSE";
+        sal_Int32 key = 0;
+        Reference<beans::XPropertySet>(cell, UNO_QUERY_THROW)->getPropertyValue("NumberFormat") >>= key;
+        const Format f = format(key);
+        c.shownAs = f.shownAs;
+        bool logical = f.shownAs == Cell::Shown::Boolean;
+        if (!logical && (!f.general || (formula && (c.number == 0 || c.number == 1)))) {
+            const OUString shown = shownString(cell);
+            logical = formula && (shown == "TRUE" || shown == "FALSE");
+            if (!f.general)
+                c.text = fromOU(shown);
         }
         c.kind = logical ? Cell::Kind::Boolean : Cell::Kind::Number;
-        if (logical)
+        if (logical) {
             c.number = c.number != 0 ? 1 : 0;
+            c.shownAs = Cell::Shown::Boolean;
+            c.text.clear();
+        }
         return c;
     }
 
     Cell read(const Reference<table::XCell> &cell)
     {
         Cell c;
-        const auto text = [&] { return fromOU(Reference<text::XTextRange>(cell, UNO_QUERY_THROW)->getString()); };
+        const auto text = [&] { return fromOU(shownString(cell)); };
         switch (cell->getType()) {
         case table::CellContentType_EMPTY:
             return c;
@@ -541,7 +666,10 @@ private:
     std::vector<Reference<sheet::XSpreadsheetDocument>> m_documents;
     std::vector<OUString> m_urls; // of m_documents, to find one again after a reload
     int m_active = -1;
+    // The active document's number formats, what each key shows, and whose they are.
     Reference<util::XNumberFormats> m_formats;
+    Reference<uno::XInterface> m_formatsOf;
+    std::unordered_map<sal_Int32, Format> m_formatCache;
     std::u16string m_error;
 };
 

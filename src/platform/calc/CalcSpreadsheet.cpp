@@ -165,6 +165,20 @@ OfficeProfiles &profiles(const QString &root)
     return pools.try_emplace(root, root).first->second;
 }
 
+NumberClass numberClass(calc::Cell::Shown shown)
+{
+    switch (shown) {
+    case calc::Cell::Shown::Plain: return NumberClass::Plain;
+    case calc::Cell::Shown::Percent: return NumberClass::Percent;
+    case calc::Cell::Shown::Date: return NumberClass::Date;
+    case calc::Cell::Shown::Time: return NumberClass::Time;
+    case calc::Cell::Shown::DateTime: return NumberClass::DateTime;
+    case calc::Cell::Shown::Boolean: return NumberClass::Boolean;
+    case calc::Cell::Shown::Text: return NumberClass::Text;
+    }
+    return NumberClass::Plain;
+}
+
 CellValue toCellValue(const calc::Cell &cell)
 {
     const auto text = [&] { return fromOffice(cell.text); };
@@ -176,7 +190,10 @@ CellValue toCellValue(const calc::Cell &cell)
         if (cell.formula && (cell.number == 0 || cell.number == 1)
             && LogicalFormula::mayBeLogical(fromOffice(cell.formulaText)))
             return CellValue::ofBoolean(cell.number != 0);
-        return CellValue::ofNumber(cell.number);
+        // A number in a logical format is what Calc has for TRUE and FALSE.
+        if (cell.shownAs == calc::Cell::Shown::Boolean)
+            return CellValue::ofBoolean(cell.number != 0);
+        return CellValue::ofNumber(cell.number, numberClass(cell.shownAs), fromOffice(cell.text));
     case calc::Cell::Kind::Text:
         // A formula's result cached as text may spell an error, read as the
         // error it is, as the embedded reader does.
