@@ -366,15 +366,17 @@ return { status: 'written' };
 
 std::optional<QStringList> Browser::readBack(const QString &frameName, const QString &formName,
                                              const FormSnapshot &snapshot, const QVector<FieldWrite> &writes,
-                                             const QVector<int> &keys, int waitMs)
+                                             const QVector<int> &keys, int waitMs, bool *changed)
 {
+    if (changed)
+        *changed = false;
     QJsonArray indices;
     for (const FieldWrite &w : writes)
         indices.append(w.index);
     const QString body = QString::fromUtf8(kReachForm) + QStringLiteral(R"JS(
 const reached = tallyraReachForm(arg.frame, arg.form);
 if (reached.status !== 'Ok' || !tallyraUnchanged(reached.form, arg))
-    return null;
+    return 'changed';
 const all = reached.form.elements;
 return arg.indices.map(i => String(all[i].value));
 )JS");
@@ -385,6 +387,8 @@ return arg.indices.map(i => String(all[i].value));
     const auto call = send(body, argument);
     call->wait(waitMs < 0 ? m_scriptTimeoutMs : waitMs);
     const auto result = call->result();
+    if (changed && result && result->toString() == QLatin1String("changed"))
+        *changed = true;
     if (!result || !result->isArray())
         return std::nullopt;
     QStringList values;
@@ -443,9 +447,10 @@ std::optional<bool> Browser::writesPresent(const QString &frameName, const QStri
     }
     // A busy page answers this only after the write itself; a short wait
     // here tells whether the page is answering at all.
-    const auto held = readBack(frameName, formName, snapshot, values, keys, std::max(waitMs, 500));
+    bool changed = false;
+    const auto held = readBack(frameName, formName, snapshot, values, keys, std::max(waitMs, 500), &changed);
     if (!held)
-        return std::nullopt;
+        return changed ? std::optional(false) : std::nullopt;
     for (qsizetype i = 0; i < values.size(); ++i) {
         if (held->at(i) != values[i].text)
             return false;

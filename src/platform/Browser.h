@@ -102,11 +102,11 @@ public:
                           const QVector<FieldWrite> &writes, const QVector<int> &keys = {});
 
     // What the fields of `writes` hold now, in their order; nothing when the
-    // form is no longer as read or the page does not answer within `waitMs`
-    // (the script time limit when negative).
+    // form is no longer as read (`changed` then says so) or the page does not
+    // answer within `waitMs` (the script time limit when negative).
     std::optional<QStringList> readBack(const QString &frameName, const QString &formName, const FormSnapshot &snapshot,
                                         const QVector<FieldWrite> &writes, const QVector<int> &keys = {},
-                                        int waitMs = -1);
+                                        int waitMs = -1, bool *changed = nullptr);
 
     // What became of a write that did not answer in time, asked of the page
     // itself: its answer when it comes, else whether the form read by the
