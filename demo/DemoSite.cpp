@@ -139,12 +139,22 @@ std::string gradePage(const SchoolClass &c, const std::map<std::string, std::str
         const auto found = scores.find(s.id);
         const std::string value = found == scores.end() ? std::string() : found->second;
         body << "<tr><td>" << s.seat << "</td><td>" << escape(s.id) << "</td><td>" << escape(s.name)
-             << "</td><td><input type=\"hidden\" name=\"mStd_id\" value=\"" << escape(s.id) << "\">"
+             << "</td><td><input type=\"hidden\" name=\"mStd_id\" value=\"" << escape(s.id) << "\">";
+        if (c.savesChangedRowsOnly)
+            body << "<input type=\"hidden\" name=\"C" << escape(s.id) << "\" value=\"0\">";
+        body
              << "<input type=\"text\" class=\"score\" name=\"" << (shared ? std::string("STD") : "S" + escape(s.id))
              << "\" size=\"5\" maxlength=\"5\" value=\"" << escape(value) << "\"></td></tr>\n";
     }
     body << "</table>\n<p><input type=\"submit\" name=\"btnSave\" value=\""
          << (shared ? "送出期中評量" : "暫時儲存成績") << "\"></p>\n</form>\n</div>";
+    // The row's flag goes up only when the page sees its score typed.
+    if (c.savesChangedRowsOnly)
+        body << "\n<script>\nfor (const t of ['input', 'change'])\n"
+                "  document.forms.wlist.addEventListener(t, function (e) {\n"
+                "    const flag = e.target.name && e.target.name.charAt(0) === 'S' ? e.target.form['C' + e.target.name.slice(1)] : null;\n"
+                "    if (flag) flag.value = '1';\n"
+                "  });\n</script>";
     return page(c.name + " " + c.subject + " 成績輸入", body.str());
 }
 
@@ -395,17 +405,18 @@ void DemoSite::installRoutes()
             else
                 named[key] = value;
         }
-        std::map<std::string, std::string> posted;
+        std::lock_guard lock(m_mutex);
+        std::map<std::string, std::string> posted = c->savesChangedRowsOnly ? m_scores[c->code]
+                                                                             : std::map<std::string, std::string>();
         for (size_t i = 0; i < ids.size(); ++i) {
+            if (c->savesChangedRowsOnly && named["C" + ids[i]] != "1")
+                continue; // a row the page saw no change in keeps what was stored
             if (c->layout == Layout::SharedName)
                 posted[ids[i]] = i < shared.size() ? trim(shared[i]) : std::string();
             else
                 posted[ids[i]] = trim(named["S" + ids[i]]);
         }
-        {
-            std::lock_guard lock(m_mutex);
-            m_scores[c->code] = posted;
-        }
+        m_scores[c->code] = posted;
         res.set_redirect("/teacher/grade.asp?class=" + c->code + "&saved=1", 303);
     });
 

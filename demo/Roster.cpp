@@ -44,6 +44,13 @@ std::vector<SchoolClass> demoClasses()
     classes[1].students[37].id = "098765";
     classes[1].students[38].id = "099012";
     classes[2].students[41].id = "097003";
+    // The second test of 三年一班 國文, on a page that saves the rows it saw change.
+    SchoolClass second = classes[0];
+    second.code = "306";
+    second.subject = "國文 第二次段考";
+    second.savesChangedRowsOnly = true;
+    second.sameRosterAsEarlier = true;
+    classes.push_back(second);
     return classes;
 }
 

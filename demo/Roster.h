@@ -22,6 +22,11 @@ struct SchoolClass {
     std::string subject; // "國文"
     Layout layout = Layout::PerStudent;
     std::vector<Student> students;
+    // Its page saves only the rows its own script saw change (an input or
+    // change event on the score), as many current school systems do.
+    bool savesChangedRowsOnly = false;
+    // A further test of a class listed before: its gradebook sheet is that class's.
+    bool sameRosterAsEarlier = false;
 };
 
 // The demo teacher's classes, the same on every start.

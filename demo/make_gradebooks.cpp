@@ -83,8 +83,10 @@ int writeDemo(const std::string &dir)
     lxw_format *text = workbook_add_format(book);
     format_set_num_format(text, "@");
     int salt = 1;
-    for (const demo::SchoolClass &c : demo::demoClasses())
-        writeClassSheet(book, c, salt++, header, text);
+    for (const demo::SchoolClass &c : demo::demoClasses()) {
+        if (!c.sameRosterAsEarlier)
+            writeClassSheet(book, c, salt++, header, text);
+    }
     lxw_worksheet *notes = workbook_add_worksheet(book, "說明");
     worksheet_write_string(notes, 0, 0, "學期成績 = 平時成績 40% + 第一次段考 30% + 第二次段考 30%", nullptr);
     return workbook_close(book) == LXW_NO_ERROR ? 0 : 1;
