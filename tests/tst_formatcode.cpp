@@ -59,13 +59,14 @@ void TestFormatCode::classify_data()
     for (const char *code : {"yyyy/m/d", "m/d", "m", "mm", "mmmm", "mmmmm", "d", "dddd", "yy", "yyy", "YYYY", "aaa",
                              "e", "ee", "g", "ggg", "[$-404]e/m/d", "[$-404]ggge/m/d", "[$-404]e\"年\"m\"月\"d\"日\"",
                              "[DBNum1][$-404]yyyy\"年\"m\"月\"d\"日\"", "[Red]yyyy", "mm/dd/yyyy;@", "\\h:mm",
-                             "\"h\"m", "d:m", "m:d", "[$-F800]dddd, mmmm dd, yyyy", "yyyy\"m\"", "TRUE", "yyyy;0%"})
+                             "\"h\"m", "d:m", "m:d", "[$-F800]dddd, mmmm dd, yyyy", "yyyy\"m\"", "TRUE", "yyyy;0%", "m\"月\"d\"日\"",
+                             "yyyy\"年\"m\"月\"d\"日\";@"})
         row(code, C::Date);
     for (const char *code : {"mm:ss", "h:mm", "[h]:mm:ss", "h:m", "m:s", "[mm]", "[ss]", "[m]", "[h]", "AM/PM",
                              "h AM/PM", "A/P", "am/pm", "ss", "s", "H", "mm:ss.0", "ss.00", "hh:mm:ss.000",
                              "hh\"h\"mm", "h \"x\" m", "m\"x\"s", "h m", "m s", "m [s]", "[mm]:ss", "[hh] mm",
                              "[$-404]hh:mm:ss", "[$-404]AM/PM hh:mm:ss", "[$-F400]h:mm:ss AM/PM", "h:mm;@",
-                             "hh:mm AM/PM", "h mm ss", "[Red]h:mm"})
+                             "hh:mm AM/PM", "h mm ss", "[Red]h:mm", "[$-404]AM/PM hh:mm"})
         row(code, C::Time);
     // m is a month unless an hour is right before it or a second right after.
     for (const char *code : {"yyyy-mm-dd hh:mm", "m/d h", "h d m", "m d s", "mm AM/PM", "yyyy m s", "hh:mmm",
@@ -171,6 +172,18 @@ void TestFormatCode::show_data()
     row("\"x\"", 5, "x");
     row("\"x\"", -5, "x");
     row("-", 5, "-");
+    // As Taiwanese gradebooks have them.
+    row("0.0\"分\"", 85.25, "85.3分");
+    row("\"第\"0\"名\"", 3, "第3名");
+    row("\"NT$\"#,##0", 1234, "NT$1,234");
+    row("0000\\-00\\-00", 20230315, "2023-03-15");
+    row("0_);[Red]\\(0\\)", -5, "(5)");
+    row("0_);[Red]\\(0\\)", 5, "5 ");
+    row("#,##0.0_);\\(#,##0.0\\)", -0.04, "(0.0)");
+    row("0.0_ ;[Red]\\-0.0\\ ", -85.25, "-85.3 ");
+    row("#,##0.00;[Red]-#,##0.00;\"\"", 0, "");
+    row("0.00 \"pts\";-0.00 \"pts\"", -2.345, "-2.35 pts");
+    row("??0.0", 5.25, "  5.3");
     // "_x" leaves the width of x in spaces, as Calc counts it.
     row("0_)", 1, "1 ");
     row("0_ ", 1, "1 ");
@@ -289,6 +302,10 @@ void TestFormatCode::rounding_data()
     row("0.000", 314.66949999999997, "314.669");
     row("#,##0.00", 43366.204999999994, "43,366.20");
     row("#,##0", 999.5, "1,000");
+    row("0.00", -0.005, "-0.01");
+    row("0.0", 2.45, "2.5");
+    row("0.00", 8.345, "8.35");
+    row("0", 0.49999999999999994, "0");
     row("0.0", 9.96, "10.0");
     row("0.0", 0.96, "1.0");
     row("0.0", 0.096, "0.1");
@@ -345,7 +362,7 @@ void TestFormatCode::refusals_data()
         row(code);
     // Conditions, fills, numeral systems, locales with other separators or
     // calendars, and '_' before anything but plain ASCII.
-    for (const char *code : {"[>=100]0;0", "[<0]\"neg\";0", "*-0", "0*%", "[DBNum1]0", "[NatNum1]0", "[$-407]0.00",
+    for (const char *code : {"[>=100]0;0", "[<0]\"neg\";0", "[<=9999999]###\\-####;\\(###\\)\\ ###\\-####", "*-0", "0*%", "[DBNum1]0", "[NatNum1]0", "[$-407]0.00",
                              "[$-40C]#,##0.00", "[$-zh-TW]0", "[$-2000404]0", "[$-1000404]0", "[$€-x]0",
                              "[$-F400]0", "0_元", "[Blue2]0", "[h]0"})
         row(code);
