@@ -79,7 +79,7 @@ private slots:
         const QString frameset = text(m_client->Get("/teacher/main.asp", session()));
         QVERIFY(frameset.contains(QStringLiteral("<frame name=\"FCONTENT\"")));
         const QString menu = text(m_client->Get("/teacher/menu.asp", session()));
-        QCOMPARE(count(menu, QStringLiteral("target=\"FCONTENT\"")), 4);
+        QCOMPARE(count(menu, QStringLiteral("target=\"FCONTENT\"")), 5);
     }
 
     void gradePageLayouts_data()
@@ -90,6 +90,7 @@ private slots:
         QTest::newRow("per-student") << "301" << false << "暫時儲存成績";
         QTest::newRow("shared-name") << "302" << true << "送出期中評量";
         QTest::newRow("per-student, larger") << "205" << false << "暫時儲存成績";
+        QTest::newRow("saves changed rows only") << "306" << false << "暫時儲存成績";
     }
 
     void gradePageLayouts()
@@ -134,6 +135,23 @@ private slots:
             return v;
         }();
         QCOMPARE(values.mid(0, 3), (QStringList{QStringLiteral("70"), QStringLiteral("45"), QString()}));
+    }
+
+    // Rows whose flag the page's script did not raise keep what was stored.
+    void changedRowsOnlyAreSaved()
+    {
+        const auto first = m_client->Post("/teacher/grade.asp?class=306", session(),
+                                          "mStd_id=091001&C091001=1&S091001=70&mStd_id=091002&C091002=1&S091002=71",
+                                          "application/x-www-form-urlencoded");
+        QVERIFY(first);
+        const auto second = m_client->Post("/teacher/grade.asp?class=306", session(),
+                                           "mStd_id=091001&C091001=0&S091001=10&mStd_id=091002&C091002=1&S091002=72",
+                                           "application/x-www-form-urlencoded");
+        QVERIFY(second);
+        const QString page = text(m_client->Get("/teacher/grade.asp?class=306", session()));
+        QVERIFY(page.contains(QStringLiteral("name=\"S091001\" size=\"5\" maxlength=\"5\" value=\"70\"")));
+        QVERIFY(page.contains(QStringLiteral("name=\"S091002\" size=\"5\" maxlength=\"5\" value=\"72\"")));
+        QVERIFY(page.contains(QStringLiteral("name=\"C091001\" value=\"0\"")));
     }
 
     void helpAndStaffPages()

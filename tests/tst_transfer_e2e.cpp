@@ -516,13 +516,21 @@ private slots:
         QCOMPARE(EmbeddedSpreadsheet::running().size(), size_t(1));
     }
 
+    void gradebookClosedBeforeThePress_data() { bothSpreadsheets(); }
+
+    // The gradebook, not the page, is named: back to choosing the file.
     void gradebookClosedBeforeThePress()
     {
+        QFETCH(bool, calc);
+        useSpreadsheet(calc);
         QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
         const QString book = writeBook(QStringLiteral("closed.xlsx"), {{"0123", 10}});
         bool backAtFile = false;
-        transfer(book, QStringLiteral("成績"), "A", "B", [](ImportWizard &) {
-            EmbeddedSpreadsheet::running().back()->window()->close();
+        transfer(book, QStringLiteral("成績"), "A", "B", [&](ImportWizard &) {
+            if (calc)
+                QVERIFY(wizardsSpreadsheet(true)->closeActiveWorkbook());
+            else
+                EmbeddedSpreadsheet::running().back()->window()->close();
         }, [&](ImportWizard &wizard) {
             backAtFile = wizard.findChild<QComboBox *>(QStringLiteral("Combo1"))->isVisible()
                          && !wizard.findChild<QComboBox *>(QStringLiteral("Combo2"))->isVisible();
@@ -709,6 +717,181 @@ private slots:
         const auto notFound = [](const char *id) { return QStringLiteral("請注意！Quillo在成績冊中找不到學號 %1 !").arg(id); };
         QCOMPARE(anomalies, (QStringList{notNumeric("091001"), notNumeric("091002"), notAScore("091003"), notAScore("091004"),
                                          notAScore("091005"), notAScore("091006"), notFound("091013"), notFound("0091013")}));
+    }
+
+    // The values of the frame's text inputs, whatever their names.
+    QString textInputs()
+    {
+        return runInPage(browser(), QStringLiteral("Array.from(window.frames['FCONTENT'].document.forms[window.frames['FCONTENT']"
+                                                   ".document.forms.length - 1].querySelectorAll('input[type=text]'))"
+                                                   ".map(e => e.name + '=' + e.value).join('|')"))
+            .toString();
+    }
+
+    void pageChangedBeforeTheWrite_data()
+    {
+        QTest::addColumn<QString>("frameset");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("preview");
+        const QString swap = QStringLiteral("const ids = f.querySelectorAll('[name=mStd_id]');"
+                                            " const t = ids[0].value; ids[0].value = ids[1].value; ids[1].value = t;");
+        QTest::newRow("shared: rows re-sorted") << "shared-frameset.html" << swap << false;
+        QTest::newRow("shared: rows re-sorted under the preview") << "shared-frameset.html" << swap << true;
+        QTest::newRow("a field renamed") << "grade-frameset.html" << "f.S0456.name = 'S9999';" << false;
+        QTest::newRow("a field removed") << "grade-frameset.html" << "f.S1789.remove();" << false;
+    }
+
+    // Between the reading and the write the page changed: nothing is
+    // written, not even the fields before the change, and the earlier
+    // report stays as it was.
+    void pageChangedBeforeTheWrite()
+    {
+        QFETCH(QString, frameset);
+        QFETCH(QString, change);
+        QFETCH(bool, preview);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/") + frameset))));
+        const QByteArray earlier("an earlier report\r\n");
+        {
+            QFile file(report());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(earlier);
+        }
+        const QString book = writeSheets(QStringLiteral("changed.xlsx"),
+                                         {{QStringLiteral("成績"), {{"0101", 61}, {"0102", 62}, {"0103", 63}, {"0104", 64},
+                                                                   {"0123", 71}, {"0456", 72}, {"1789", 73}}}});
+        QString changed;
+        const auto makeChange = [&] {
+            runInPage(browser(), QStringLiteral("(function () { const f = window.frames['FCONTENT'].document.forms.wlist; %1 })()")
+                                     .arg(change));
+            changed = textInputs();
+        };
+        if (preview) {
+            m_pressButton = QStringLiteral("cmdPreview");
+            tallyra::PreviewDialogs::setHandler([&](tallyra::PreviewDialog &) {
+                makeChange(); // the teacher read the preview for a minute meanwhile
+                return int(QDialog::Accepted);
+            });
+        } else {
+            browser()->beforeWrite = makeChange;
+        }
+        bool backAtColumns = false;
+        transfer(book, QStringLiteral("成績"), "A", "B", {}, [&](ImportWizard &wizard) {
+            backAtColumns = wizard.findChild<QPushButton *>(QStringLiteral("Command5"))->isVisible();
+        });
+        browser()->beforeWrite = {};
+        QVERIFY(backAtColumns);
+        QCOMPARE(describe(m_boxes->shown()), QStringList{box("輸入成績", QMessageBox::Warning, kPageChanged)});
+        QVERIFY(!changed.isEmpty());
+        QCOMPARE(textInputs(), changed);
+        QCOMPARE(readFile(report()), earlier);
+        QVERIFY(m_opened.isEmpty());
+    }
+
+    // Lists, ranges, dates, check boxes, disabled and read-only fields would
+    // drop or change a score: they are left and reported, the rest written.
+    void fieldsThatCannotTakeAScore()
+    {
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/odd-fields-frameset.html")))));
+        Rows rows;
+        for (const char *id : {"0123", "0456", "1789", "2001", "2002", "2003", "2004", "2005", "2006"})
+            rows << qMakePair(QString::fromLatin1(id), QVariant(88));
+        transfer(writeSheets(QStringLiteral("odd.xlsx"), {{QStringLiteral("成績"), rows}}), QStringLiteral("成績"), "A", "B");
+        const QString values = runInPage(browser(), QStringLiteral(
+            "Array.from(window.frames['FCONTENT'].document.forms.wlist.elements).filter(e => e.name.startsWith('S'))"
+            ".map(e => e.type === 'checkbox' ? String(e.checked) : e.value).join('|')")).toString();
+        QCOMPARE(values, QStringLiteral("甲|50|2026-06-30|false|33|34|35|88|88"));
+        QStringList expected;
+        for (const char *id : {"0123", "0456", "1789", "2001", "2002", "2003", "2004"})
+            expected << QStringLiteral("請注意！網頁上學號 %1 的成績欄無法輸入!").arg(id);
+        QStringList lines;
+        for (const QString &line : QString::fromUtf8(readFile(report())).split(QStringLiteral("\r\n")))
+            if (line.startsWith(QStringLiteral("請注意")))
+                lines << line;
+        QCOMPARE(lines, expected);
+        QCOMPARE(describe(m_boxes->shown()).first(), box("Quillo", QMessageBox::Warning, kPartial));
+    }
+
+    // A page that puts its own value back after the write: reported as not
+    // kept, never as success, and its borderline note dropped.
+    void pagePutsItsValueBack()
+    {
+        tallyra::settings().AutoMark = 1;
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/puts-back-frameset.html")))));
+        transfer(writeSheets(QStringLiteral("back.xlsx"), {{QStringLiteral("成績"), {{"0123", 81}, {"0456", 58}, {"1789", 83}}}}),
+                 QStringLiteral("成績"), "A", "B");
+        QCOMPARE(values("S0123") + values("S0456") + values("S1789"), (QStringList{"81", "40", "83"}));
+        const QString text = QString::fromUtf8(readFile(report()));
+        QVERIFY2(text.contains(QStringLiteral("請注意！網頁沒有保留學號 0456 的成績!\r\n")), qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("(58分)")));
+        QCOMPARE(describe(m_boxes->shown()).first(), box("Quillo", QMessageBox::Warning, kPartial));
+        QCOMPARE(background("S0456"), QStringLiteral("rgb(128, 128, 255)")); // coloured by what it holds: 40
+    }
+
+    // A page that saves only the rows it saw typed into saves every score.
+    void pageSavesOnlyChangedRows()
+    {
+        QVERIFY(openDemoClass(browser(), m_site, QStringLiteral("306")));
+        transfer(kDemoBooks + QStringLiteral(".xlsx"), QStringLiteral("三年一班國文"), "B", "E");
+        const QString script = QStringLiteral("Array.from(window.frames['FCONTENT'].document.forms.wlist.elements)"
+                                              ".filter(e => e.name.startsWith('S')).map(e => e.value).join('|')");
+        const QString written = runInPage(browser(), script).toString();
+        QCOMPARE(written.split(QLatin1Char('|')).count(QString()), 5); // 091003, 091005, 091008, 091011, 091020
+        saveWithThePagesButton(QStringLiteral("暫時儲存成績"));
+        QCOMPARE(runInPage(browser(), script).toString(), written);
+    }
+
+    void decoyFormIsLeftAlone()
+    {
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/decoy-frameset.html")))));
+        transfer(writeSheets(QStringLiteral("decoy.xlsx"), {{QStringLiteral("成績"), {{"0123", 91}, {"0456", 92}, {"1789", 93}}}}),
+                 QStringLiteral("成績"), "A", "B");
+        const auto formValues = [this](const char *selector) {
+            return runInPage(browser(), QStringLiteral("Array.from(window.frames['FCONTENT'].document.querySelector('%1')"
+                                                       ".querySelectorAll('input[type=text]')).map(e => e.value).join('|')")
+                                            .arg(QLatin1String(selector)))
+                .toString();
+        };
+        QCOMPARE(formValues("form[name=wlist]"), QStringLiteral("91|92|93"));
+        QCOMPARE(formValues("form#wlist"), QStringLiteral("decoy|decoy|decoy"));
+    }
+
+    // One student listed twice: both fields get the score, both are coloured.
+    void repeatedPageId()
+    {
+        tallyra::settings().AutoMark = 1;
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/repeated-id-frameset.html")))));
+        transfer(writeSheets(QStringLiteral("twice.xlsx"), {{QStringLiteral("成績"), {{"0123", 45}, {"0456", 90}}}}),
+                 QStringLiteral("成績"), "A", "B");
+        QCOMPARE(values("S0123") + values("S0456"), (QStringList{"45", "45", "90"}));
+        const QString colours = runInPage(browser(), QStringLiteral(
+            "Array.from(window.frames['FCONTENT'].document.forms.wlist.elements).filter(e => e.name === 'S0123')"
+            ".map(e => e.style.backgroundColor).join('|')")).toString();
+        QCOMPARE(colours, QStringLiteral("rgb(128, 128, 255)|rgb(128, 128, 255)"));
+    }
+
+    void columnCheckNamesTheCause_data()
+    {
+        QTest::addColumn<Rows>("rows");
+        QTest::addColumn<QString>("question");
+        QTest::newRow("IDs in several rows")
+            << Rows{{"0123", 1}, {"0123", 2}, {"0456", 3}, {"0456", 4}, {"1789", 5}}
+            << QStringLiteral("學號欄位 A 中有 2 位學生出現在多個列，這些學生的成績欄會被清空。仍要輸入嗎?");
+        QTest::newRow("a partly filled score column")
+            << Rows{{"0123", 91}, {"0456", QStringLiteral("缺考")}, {"1789", QStringLiteral("請假")}}
+            << QStringLiteral("成績欄位 B 只有 1 / 3 位學生有分數，其餘 2 位的成績欄會被清空。仍要輸入嗎?");
+    }
+
+    void columnCheckNamesTheCause()
+    {
+        QFETCH(Rows, rows);
+        QFETCH(QString, question);
+        m_boxes->answerNext(QMessageBox::No);
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        transfer(writeSheets(QStringLiteral("cause.xlsx"), {{QStringLiteral("成績"), rows}}), QStringLiteral("成績"), "A", "B", {},
+                 [](ImportWizard &) {});
+        QCOMPARE(describe(m_boxes->shown()), QStringList{box("輸入成績", QMessageBox::Warning, question)});
+        QCOMPARE(m_boxes->shown().first().defaultButton, QMessageBox::No);
+        QCOMPARE(basicPage(), (QStringList{"77", "", "59.5"}));
     }
 
     void emptyPageIdIsNotFound()
