@@ -8,6 +8,9 @@
 #include <QAction>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QWebEngineHistory>
 #include <QtTest>
 
@@ -110,11 +113,11 @@ private slots:
         QCOMPARE(w.WebBrowser1()->geometry(), QRect(0, 40, 854, 524));
 
         // Below 600 twips of client height the browser stays where it was.
-        w.resize(700, w.menuBar()->height() + 30);
+        w.resize(700, w.menuBar()->height() + w.statusBar()->height() + 30);
         QTRY_COMPARE(client->height(), 30);
         QCOMPARE(w.WebBrowser1()->geometry(), QRect(0, 40, 854, 524));
 
-        w.resize(900, w.menuBar()->height() + 400);
+        w.resize(900, w.menuBar()->height() + w.statusBar()->height() + 400);
         QTRY_COMPARE(client->height(), 400);
         QCOMPARE(w.WebBrowser1()->geometry(), QRect(0, 40, 900, 360));
     }
@@ -221,6 +224,133 @@ private slots:
             QCOMPARE(t.endRequests, 1);
             QCOMPARE(tallyra::SettingsFile::load(t.settingsDir.path()).Threshold1, quint8(42));
         }
+    }
+
+    // A frame asking to close every 100 ms while the question is open: one
+    // question, never one inside another; No keeps Tallyra running.
+    void closeLoopAsksOneQuestionAtATime()
+    {
+        TestEnvironment t(m_site.server());
+        t.apply();
+        int asked = 0;
+        int open = 0;
+        int mostOpen = 0;
+        tallyra::MessageBox::setHandler([&](const tallyra::MessageBox::Request &) {
+            ++asked;
+            mostOpen = std::max(mostOpen, ++open);
+            // The first stays open for 30 s, as a teacher away from the desk
+            // would leave it, with the page asking on underneath.
+            QTest::qWait(asked == 1 ? 30000 : 100);
+            --open;
+            return QMessageBox::No;
+        });
+        MainWindow w;
+        w.show();
+        QVERIFY(waitForUrl(w.WebBrowser1(), portal()));
+        w.WebBrowser1()->Navigate(m_site.url(QStringLiteral("/fixtures/close-loop-frameset.html")));
+        QTRY_VERIFY_WITH_TIMEOUT(asked >= 1, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(asked >= 2, 40000);
+        QTest::qWait(2000); // answered No twice within 10 s: the page is no longer heard
+        tallyra::MessageBox::setHandler({});
+        QCOMPARE(mostOpen, 1);
+        QCOMPARE(asked, 2);
+        QCOMPARE(t.endRequests, 0);
+        QVERIFY(w.isVisible());
+        auto *status = w.findChild<QStatusBar *>(QStringLiteral("mainStatus"));
+        QCOMPARE(status->currentMessage(), QStringLiteral("這個網頁一再要求關閉 Quillo，換頁之前不再詢問。"));
+    }
+
+    // A press that sends the page to another program's scheme goes nowhere.
+    void customSchemeNeverReachesTheDesktop_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::newRow("a press in a frame") << "scheme-click-frameset.html";
+    }
+
+    void customSchemeNeverReachesTheDesktop()
+    {
+        // Only a real display's platform hands URLs to the desktop's opener:
+        // tst_mainwindow_desktop runs this on the X server of the test run.
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs the xcb platform (tst_mainwindow_desktop)");
+        QFETCH(QString, page);
+        TestEnvironment t(m_site.server());
+        t.apply();
+        QTemporaryDir bin;
+        const QString record = bin.filePath(QStringLiteral("opened"));
+        {
+            QFile opener(bin.filePath(QStringLiteral("xdg-open")));
+            QVERIFY(opener.open(QIODevice::WriteOnly));
+            opener.write(QStringLiteral("#!/bin/sh\necho \"$@\" >> '%1'\n").arg(record).toUtf8());
+            opener.setPermissions(opener.permissions() | QFileDevice::ExeOwner);
+        }
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", bin.path().toLocal8Bit() + ':' + path);
+        MainWindow w;
+        w.resize(900, 700);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(waitForUrl(w.WebBrowser1(), portal()));
+        QVERIFY(navigateAndWait(w.WebBrowser1(), QUrl(m_site.url(QStringLiteral("/fixtures/") + page))));
+        QTest::qWait(2000); // until the page is drawn: a press before lands nowhere
+        QWidget *surface = w.WebBrowser1()->focusProxy();
+        const QPoint at(surface->width() - 50, 50);
+        QTest::mouseMove(surface, at);
+        QTest::mousePress(surface, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(surface, Qt::LeftButton, {}, at, 50);
+        QTRY_COMPARE_WITH_TIMEOUT(runInPage(w.WebBrowser1(), QStringLiteral(
+                                      "window.frames['FCONTENT'].document.body.dataset.pressed || ''")).toString(),
+                                  QStringLiteral("1"), 5000);
+        auto *status = w.findChild<QStatusBar *>(QStringLiteral("mainStatus"));
+        QTRY_VERIFY_WITH_TIMEOUT(status->currentMessage().contains(QStringLiteral("tallyra-test:")), 10000);
+        QTest::qWait(1500);
+        qputenv("PATH", path);
+        QVERIFY(!QFile::exists(record));
+    }
+
+    // From the third dialog within 10 s the page can be silenced; then it is.
+    void alertLoopCanBeSilenced()
+    {
+        TestEnvironment t(m_site.server());
+        t.apply();
+        QStringList boxes;
+        tallyra::MessageBox::setHandler([&](const tallyra::MessageBox::Request &request) {
+            boxes << request.checkBoxText;
+            if (request.checked && !request.checkBoxText.isEmpty())
+                *request.checked = true;
+            return QMessageBox::Ok;
+        });
+        MainWindow w;
+        w.show();
+        QVERIFY(waitForUrl(w.WebBrowser1(), portal()));
+        w.WebBrowser1()->Navigate(m_site.url(QStringLiteral("/fixtures/alert-loop-frameset.html")));
+        QTRY_VERIFY_WITH_TIMEOUT(boxes.size() >= 3, 15000);
+        QTest::qWait(2000);
+        tallyra::MessageBox::setHandler({});
+        QCOMPARE(boxes, (QStringList{QString(), QString(), tallyra::BrowserPage::silenceText()}));
+    }
+
+    // A page whose script never yields: the commands say so, and 回主頁 still leaves it.
+    void hungPageLetsTheTeacherLeave()
+    {
+        TestEnvironment t(m_site.server());
+        t.apply();
+        MessageBoxScript boxes;
+        MainWindow w;
+        w.show();
+        QVERIFY(waitForUrl(w.WebBrowser1(), portal()));
+        QVERIFY(navigateAndWait(w.WebBrowser1(), QUrl(m_site.url(QStringLiteral("/fixtures/hung-frameset.html")))));
+        QTest::qWait(800);
+        w.WebBrowser1()->setScriptTimeoutMs(2000);
+        w.Command1_Click();
+        QCOMPARE(boxes.shown().size(), 1);
+        QCOMPARE(boxes.shown().first().text, MainWindow::notRespondingText());
+        QCOMPARE(boxes.shown().first().title, QStringLiteral("輸入成績"));
+        QElapsedTimer clock;
+        clock.start();
+        w.findChild<QPushButton *>(QStringLiteral("cmdhome"))->click();
+        QVERIFY(waitForUrl(w.WebBrowser1(), QUrl(m_site.url(QStringLiteral("/teacher/signform.asp"))), 5000));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     }
 
     void exitSavesWithoutAsking()

@@ -16,6 +16,8 @@
 #include "platform/Twips.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QStatusBar>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -84,10 +86,23 @@ MainWindow::MainWindow(QWidget *parent)
 
     connect(m_browser, &Browser::WindowClosing, this, &MainWindow::WebBrowser1_WindowClosing);
     connect(m_browser, &Browser::NavigateError, this, &MainWindow::WebBrowser1_NavigateError);
+    // What a page tried and was not let do is said here, never asked.
+    statusBar()->setObjectName(QStringLiteral("mainStatus"));
+    statusBar()->setSizeGripEnabled(false);
+    connect(m_browser, &Browser::NavigationRefused, this, [this](const QString &scheme) {
+        statusBar()->showMessage(QStringLiteral("已阻止網頁開啟「%1:」連結：Quillo 只開啟網頁，不交給其他程式。").arg(scheme));
+    });
+    connect(m_browser, &QWebEngineView::urlChanged, this, [this] {
+        m_closeRefusals.clear();
+        if (m_ignoreCloseRequests) {
+            m_ignoreCloseRequests = false;
+            statusBar()->clearMessage();
+        }
+    });
 
     m_client->installEventFilter(this);
     resize(twipsToPixels(kClientWidthTwips),
-           twipsToPixels(kClientHeightTwips) + menuBar()->sizeHint().height());
+           twipsToPixels(kClientHeightTwips) + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 
     Form_Load();
 }
@@ -233,15 +248,25 @@ bool MainWindow::IsGradePage() { return GradePage::IsGradePage(m_browser); }
 
 bool MainWindow::markColor() { return GradePage::markColor(m_browser); }
 
-void MainWindow::refuseNotAGradePage()
+void MainWindow::refuseNotAGradePage(const QString &command)
 {
+    // A page whose script hangs is not the wrong window.
+    if (m_browser->lastCallTimedOut()) {
+        refuseNotResponding(command);
+        return;
+    }
     MessageBox::critical(this, QStringLiteral("無法找到相關欄位，請檢查是否在正確的成績輸入視窗!"), QStringLiteral("操作錯誤"));
+}
+
+void MainWindow::refuseNotResponding(const QString &command)
+{
+    MessageBox::warning(this, notRespondingText(), command);
 }
 
 void MainWindow::Command1_Click()
 {
     if (!IsGradePage()) {
-        refuseNotAGradePage();
+        refuseNotAGradePage(QStringLiteral("輸入成績"));
         return;
     }
     ImportWizard wizard(m_browser, this);
@@ -308,14 +333,16 @@ void MainWindow::mnuUndo_Click()
 void MainWindow::Command2_Click()
 {
     if (!IsGradePage()) {
-        refuseNotAGradePage();
+        refuseNotAGradePage(QStringLiteral("更新醒目標示"));
         return;
     }
     auto *button = findChild<QPushButton *>(QStringLiteral("Command2"));
     button->setEnabled(false);
     const bool coloured = markColor();
     button->setEnabled(true);
-    if (!coloured) {
+    if (!coloured && m_browser->lastCallTimedOut()) {
+        refuseNotResponding(QStringLiteral("更新醒目標示"));
+    } else if (!coloured) {
         MessageBox::critical(this,
                          QStringLiteral("無法更新醒目標示：成績輸入網頁已經變更或無法讀取（或學生超過 254 位），"
                                         "請重新開啟成績輸入畫面後再試一次!"), QStringLiteral("操作錯誤"));
@@ -348,8 +375,25 @@ void MainWindow::mnuExit_Click() { close(); }
 
 void MainWindow::WebBrowser1_WindowClosing()
 {
-    if (!MessageBox::askYesNo(this, QStringLiteral("這樣會關閉整個Quillo程式，您確定要關閉嗎?"), QStringLiteral("關閉")))
+    // One question at a time, whichever page or frame asks; a page that is
+    // told No twice in a row is not heard again until it navigates.
+    if (PageEventScope::busy() || m_ignoreCloseRequests)
         return;
+    bool close = false;
+    {
+        const PageEventScope scope;
+        close = MessageBox::askYesNo(this, QStringLiteral("這樣會關閉整個Quillo程式，您確定要關閉嗎?"), QStringLiteral("關閉"));
+    }
+    if (!close) {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        m_closeRefusals.removeIf([now](qint64 t) { return now - t > 10000; });
+        m_closeRefusals.push_back(now);
+        if (m_closeRefusals.size() >= 2) {
+            m_ignoreCloseRequests = true;
+            statusBar()->showMessage(QStringLiteral("這個網頁一再要求關閉 Quillo，換頁之前不再詢問。"));
+        }
+        return;
+    }
     // Ending at once would otherwise lose this run's settings.
     SaveSettings();
     if (const auto &end = AppEnvironment::current().endApplication)

@@ -3,6 +3,7 @@
 #include "import/TransferUndo.h"
 
 #include <QMainWindow>
+#include <QVector>
 
 class QAction;
 class QTimer;
@@ -30,6 +31,7 @@ public:
     bool markColor();
 
     static QString designCaption();
+    static QString notRespondingText() { return QStringLiteral("成績輸入網頁沒有回應，請重新載入網頁後再試一次。"); }
 
 public slots:
     void cmdback_Click();
@@ -62,7 +64,8 @@ private:
     void Form_Resize();
     void Form_QueryUnload();
 
-    void refuseNotAGradePage();
+    void refuseNotAGradePage(const QString &command);
+    void refuseNotResponding(const QString &command);
     QPushButton *addButton(const char *name, const QString &caption, int left, int width);
     void buildMenus();
 
@@ -73,6 +76,8 @@ private:
     QAction *m_undo = nullptr;
     QTimer *m_undoCheck = nullptr;
     bool m_saveFailureShown = false;
+    QVector<qint64> m_closeRefusals; // when the close question was answered No, ms since the epoch
+    bool m_ignoreCloseRequests = false; // until the page navigates
 };
 
 } // namespace tallyra

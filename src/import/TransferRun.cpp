@@ -121,7 +121,10 @@ std::optional<TransferRun::Prepared> TransferRun::prepare(Next &next)
     prepared.snapshot = m_browser->snapshotForm(GradePageNames::contentFrame, GradePageNames::scoreForm);
     auto planned = GradeTransfer::plan(prepared.snapshot, gradebook, settings(), m_status);
     if (const auto *refusal = std::get_if<TransferRefusal>(&planned)) {
-        if (*refusal == TransferRefusal::GradebookUnreadable) {
+        if (prepared.snapshot.status == FormSnapshot::Status::NotResponding) {
+            // A hung script, not the wrong window.
+            MessageBox::warning(m_parent, QStringLiteral("成績輸入網頁沒有回應，請重新載入網頁後再試一次。"), kTitle);
+        } else if (*refusal == TransferRefusal::GradebookUnreadable) {
             refuseUnreadableGradebook(m_parent);
             next = Next::ChooseSheet;
         } else {

@@ -27,7 +27,8 @@ struct FormSnapshot {
         NoFrame,           // no frame of that name
         FrameInaccessible, // another origin, or no document in the frame
         NoForm,            // no form of that name in the frame's document
-        ScriptFailed,      // the engine gave no answer (page gone, time limit)
+        ScriptFailed,      // the engine gave no answer (the page went away)
+        NotResponding,     // the page did not answer within the time limit (a hung script)
     };
 
     Status status = Status::ScriptFailed;

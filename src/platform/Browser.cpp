@@ -1,6 +1,16 @@
 #include "platform/Browser.h"
 
+#include "platform/MessageBox.h"
+
+#include <QCheckBox>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <QWebEngineDownloadRequest>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -31,6 +41,9 @@ QWebEngineProfile *sharedProfile(bool persistent)
     if (!slot) {
         slot = persistent ? new QWebEngineProfile(QStringLiteral("Tallyra"), QCoreApplication::instance())
                           : new QWebEngineProfile(QCoreApplication::instance());
+        // Nothing from a page reaches the disk or the desktop.
+        QObject::connect(slot, &QWebEngineProfile::downloadRequested, slot,
+                         [](QWebEngineDownloadRequest *download) { download->cancel(); });
     }
     return slot;
 }
@@ -129,7 +142,48 @@ QJsonObject expectation(const FormSnapshot &snapshot, const QVector<int> &keys)
     return {{QStringLiteral("token"), snapshot.token}, {QStringLiteral("names"), names}, {QStringLiteral("keys"), keyValues}};
 }
 
+int &pageEvents()
+{
+    static int running = 0;
+    return running;
+}
+
+// A page's prompt: its text, an entry, and, for a page that keeps asking,
+// the check box that silences it.
+bool askPrompt(QWidget *parent, const QString &title, const QString &text, const QString &defaultValue,
+               const QString &silenceText, QString *result, bool *silence)
+{
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("pagePrompt"));
+    dialog.setWindowTitle(title);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *label = new QLabel(text, &dialog);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    auto *entry = new QLineEdit(defaultValue, &dialog);
+    layout->addWidget(label);
+    layout->addWidget(entry);
+    QCheckBox *check = nullptr;
+    if (!silenceText.isEmpty()) {
+        check = new QCheckBox(silenceText, &dialog);
+        layout->addWidget(check);
+    }
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    *silence = check && check->isChecked();
+    if (accepted)
+        *result = entry->text();
+    return accepted;
+}
+
 } // namespace
+
+PageEventScope::PageEventScope() { ++pageEvents(); }
+PageEventScope::~PageEventScope() { --pageEvents(); }
+bool PageEventScope::busy() { return pageEvents() > 0; }
 
 BrowserPage::BrowserPage(QWebEngineProfile *profile, QObject *parent)
     : QWebEnginePage(profile, parent)
@@ -151,6 +205,84 @@ BrowserPage::BrowserPage(QWebEngineProfile *profile, QObject *parent)
     scripts().insert(closeScript);
 
     connect(this, &QWebEnginePage::windowCloseRequested, this, &BrowserPage::scriptCloseRequested);
+    // A page that navigates is another page: its dialogs may show again.
+    connect(this, &QWebEnginePage::urlChanged, this, [this] {
+        m_dialogTimes.clear();
+        m_dialogsSilenced = false;
+    });
+}
+
+bool BrowserPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+{
+    const QString scheme = url.scheme().toLower();
+    bool allowed = scheme == QLatin1String("http") || scheme == QLatin1String("https")
+                   || scheme == QLatin1String("about") || (scheme == QLatin1String("data") && !isMainFrame);
+    // Tallyra's own start page is a file it loads itself, never a page's link.
+    if (scheme == QLatin1String("file") && type == NavigationTypeTyped && isMainFrame)
+        allowed = true;
+    // Anything else would go to the desktop's opener, which may start any
+    // program that claims the scheme.
+    if (!allowed)
+        emit navigationRefused(scheme);
+    return allowed;
+}
+
+bool BrowserPage::dialogAllowed(bool *offerSilence)
+{
+    *offerSilence = false;
+    if (m_dialogsSilenced || PageEventScope::busy())
+        return false;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    m_dialogTimes.removeIf([now](qint64 t) { return now - t > 10000; });
+    *offerSilence = m_dialogTimes.size() >= 2;
+    m_dialogTimes.push_back(now);
+    return true;
+}
+
+void BrowserPage::dialogAnswered(bool silence)
+{
+    if (silence)
+        m_dialogsSilenced = true;
+}
+
+void BrowserPage::javaScriptAlert(const QUrl &securityOrigin, const QString &msg)
+{
+    bool offer = false;
+    if (!dialogAllowed(&offer))
+        return;
+    const PageEventScope scope;
+    bool silence = false;
+    MessageBox::showWithCheckBox(QWebEngineView::forPage(this), msg, securityOrigin.host(), QMessageBox::Ok, QMessageBox::Ok,
+                                 QMessageBox::Information, offer ? silenceText() : QString(), &silence);
+    dialogAnswered(silence);
+}
+
+bool BrowserPage::javaScriptConfirm(const QUrl &securityOrigin, const QString &msg)
+{
+    bool offer = false;
+    if (!dialogAllowed(&offer))
+        return false;
+    const PageEventScope scope;
+    bool silence = false;
+    const auto answer = MessageBox::showWithCheckBox(QWebEngineView::forPage(this), msg, securityOrigin.host(),
+                                                     QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok,
+                                                     QMessageBox::Question, offer ? silenceText() : QString(), &silence);
+    dialogAnswered(silence);
+    return answer == QMessageBox::Ok;
+}
+
+bool BrowserPage::javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue,
+                                   QString *result)
+{
+    bool offer = false;
+    if (!dialogAllowed(&offer))
+        return false;
+    const PageEventScope scope;
+    bool silence = false;
+    const bool accepted = askPrompt(QWebEngineView::forPage(this), securityOrigin.host(), msg, defaultValue,
+                                    offer ? silenceText() : QString(), result, &silence);
+    dialogAnswered(silence);
+    return accepted;
 }
 
 void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &message, int,
@@ -163,18 +295,42 @@ void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const 
 
 Browser::Browser(bool persistentProfile, QWidget *parent)
     : QWebEngineView(parent)
-    , m_page(new BrowserPage(sharedProfile(persistentProfile), this))
 {
-    setPage(m_page);
+    attach(new BrowserPage(sharedProfile(persistentProfile), this));
+}
+
+void Browser::attach(BrowserPage *page)
+{
+    m_page = page;
+    setPage(page);
     // Queued: the close question must not be asked from inside the engine's callback.
-    connect(m_page, &BrowserPage::scriptCloseRequested, this, &Browser::WindowClosing, Qt::QueuedConnection);
-    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+    connect(page, &BrowserPage::scriptCloseRequested, this, &Browser::WindowClosing, Qt::QueuedConnection);
+    connect(page, &BrowserPage::navigationRefused, this, &Browser::NavigationRefused);
+    connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
         if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
             emit NavigateError(info.url().toString());
     });
 }
 
-void Browser::Navigate(const QString &address) { load(QUrl(address)); }
+void Browser::ensureResponsive()
+{
+    if (url().isEmpty())
+        return; // nothing loaded yet: no script of a page to hang
+    const auto call = send(QStringLiteral("return 1;"), QJsonValue());
+    if (call->wait(kHungPageMs))
+        return;
+    // The page's script does not yield: stop it and leave its renderer behind.
+    BrowserPage *old = m_page;
+    old->triggerAction(QWebEnginePage::Stop);
+    attach(new BrowserPage(old->profile(), this));
+    old->deleteLater();
+}
+
+void Browser::Navigate(const QString &address)
+{
+    ensureResponsive();
+    load(QUrl(address));
+}
 
 void Browser::GoBack()
 {
@@ -190,7 +346,16 @@ void Browser::GoForward()
 
 void Browser::Stop() { stop(); }
 
-void Browser::Refresh() { reload(); }
+void Browser::Refresh()
+{
+    const QUrl current = url();
+    const BrowserPage *before = m_page;
+    ensureResponsive();
+    if (m_page == before)
+        reload();
+    else
+        load(current);
+}
 
 bool Browser::Move(const QRect &rect)
 {
@@ -245,7 +410,7 @@ std::shared_ptr<ScriptCall> Browser::send(const QString &functionBody, const QJs
 std::optional<QJsonValue> Browser::evaluate(const QString &functionBody, const QJsonValue &argument)
 {
     const auto call = send(functionBody, argument);
-    call->wait(m_scriptTimeoutMs);
+    m_lastCallTimedOut = !call->wait(m_scriptTimeoutMs);
     return call->result();
 }
 
@@ -278,8 +443,11 @@ return { status: 'Ok', elements: elements, formId: window.tallyraFormIds.get(rea
     const auto result = evaluate(body, QJsonObject{{QStringLiteral("frame"), frameName},
                                                    {QStringLiteral("form"), formName},
                                                    {QStringLiteral("token"), token}});
-    if (!result || !result->isObject())
+    if (!result || !result->isObject()) {
+        if (m_lastCallTimedOut)
+            snapshot.status = FormSnapshot::Status::NotResponding;
         return snapshot;
+    }
     const QJsonObject object = result->toObject();
     snapshot.status = statusFromText(object.value(QStringLiteral("status")).toString());
     if (!snapshot.ok())
@@ -355,7 +523,7 @@ return { status: 'written' };
     argument.insert(QStringLiteral("form"), formName);
     argument.insert(QStringLiteral("writes"), list);
     const auto call = send(body, argument);
-    call->wait(m_scriptTimeoutMs);
+    m_lastCallTimedOut = !call->wait(m_scriptTimeoutMs);
     if (!call->answered()) {
         // We cannot tell yet whether it was written: followWrite finds out.
         report.late = call;

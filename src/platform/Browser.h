@@ -51,22 +51,52 @@ private:
     std::function<void()> m_onAnswer;
 };
 
+// One page event at a time. A question asked for a page (its close
+// request, its alert) runs an event loop of its own, in which the page, or
+// another frame, could ask again, without end.
+class PageEventScope {
+public:
+    PageEventScope();
+    ~PageEventScope();
+    PageEventScope(const PageEventScope &) = delete;
+    PageEventScope &operator=(const PageEventScope &) = delete;
+    static bool busy();
+};
+
 // The page: replaces window.close in every frame with a report to Tallyra,
-// because the engine ignores most script close requests on its own.
+// because the engine ignores most script close requests on its own; keeps
+// every navigation inside the browser; shows the page's dialogs as a
+// browser does, with a way to silence a page that will not stop.
 class BrowserPage : public QWebEnginePage {
     Q_OBJECT
 public:
     BrowserPage(QWebEngineProfile *profile, QObject *parent);
 
+    static QString silenceText() { return QStringLiteral("不要再讓此網頁顯示對話方塊"); }
+
 signals:
     void scriptCloseRequested();
+    // A page tried to leave the browser: another scheme, a file, a download.
+    void navigationRefused(const QString &scheme);
 
 protected:
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
                                   int lineNumber, const QString &sourceId) override;
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
+    bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
+    bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue,
+                          QString *result) override;
 
 private:
+    // Whether the page may show a dialog now; `offerSilence` when it has
+    // shown two already within the last 10 seconds.
+    bool dialogAllowed(bool *offerSilence);
+    void dialogAnswered(bool silence);
+
     QString m_closeToken;
+    QVector<qint64> m_dialogTimes; // ms since the epoch, of this page's recent dialogs
+    bool m_dialogsSilenced = false; // until the page navigates
 };
 
 // The embedded browser: navigation, the two events the main window handles,
@@ -77,6 +107,9 @@ public:
     explicit Browser(bool persistentProfile, QWidget *parent = nullptr);
     ~Browser() override;
 
+    // Navigate and Refresh always work, also on a page whose script hangs:
+    // a page that does not answer within kHungPageMs is dropped, with its
+    // renderer, for a fresh one.
     void Navigate(const QString &address);
     void GoBack();
     void GoForward();
@@ -120,6 +153,11 @@ public:
     int scriptTimeoutMs() const { return m_scriptTimeoutMs; }
     void setScriptTimeoutMs(int ms) { m_scriptTimeoutMs = ms; }
     static constexpr int kScriptTimeoutMs = 15000;
+    static constexpr int kHungPageMs = 2000;
+
+    // Whether the last script call ran out of its time limit (the page's
+    // own script hangs), rather than failing otherwise.
+    bool lastCallTimedOut() const { return m_lastCallTimedOut; }
 
     // The form's lasting name (FormSnapshot::formId) as the page holds it
     // now, "" when it is gone. Asked without waiting: `answer` runs later.
@@ -132,14 +170,19 @@ public:
 signals:
     void WindowClosing();
     void NavigateError(const QString &url);
+    void NavigationRefused(const QString &scheme);
 
 private:
+    void attach(BrowserPage *page);
+    // Answers a trivial script within kHungPageMs, or is replaced by a fresh page.
+    void ensureResponsive();
     std::shared_ptr<ScriptCall> send(const QString &functionBody, const QJsonValue &argument);
     std::optional<bool> writesPresent(const QString &frameName, const QString &formName, const FormSnapshot &snapshot,
                                       const QVector<FieldWrite> &writes, const QVector<int> &keys, int waitMs);
 
     BrowserPage *m_page = nullptr;
     int m_scriptTimeoutMs = kScriptTimeoutMs;
+    bool m_lastCallTimedOut = false;
     // Cleared as the browser goes: the page answers its pending calls while
     // it is destroyed, when whoever asked may be half destroyed already.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -3,6 +3,7 @@
 #include "core/AppInfo.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 
 namespace tallyra {
 
@@ -20,18 +21,42 @@ QMessageBox::StandardButton MessageBox::show(QWidget *parent, const QString &tex
                                              QMessageBox::Icon icon,
                                              const QMap<QMessageBox::StandardButton, QString> &buttonTexts)
 {
-    const Request request{text, title.isEmpty() ? AppInfo::title() : title, buttons, defaultButton, icon, buttonTexts};
+    const Request request{text, title.isEmpty() ? AppInfo::title() : title, buttons, defaultButton, icon, buttonTexts,
+                          {}, nullptr};
+    return show(parent, request);
+}
+
+QMessageBox::StandardButton MessageBox::showWithCheckBox(QWidget *parent, const QString &text, const QString &title,
+                                                         QMessageBox::StandardButtons buttons,
+                                                         QMessageBox::StandardButton defaultButton,
+                                                         QMessageBox::Icon icon, const QString &checkBoxText,
+                                                         bool *checked)
+{
+    if (checked)
+        *checked = false;
+    const Request request{text, title.isEmpty() ? AppInfo::title() : title, buttons, defaultButton, icon, {},
+                          checkBoxText, checked};
+    return show(parent, request);
+}
+
+QMessageBox::StandardButton MessageBox::show(QWidget *parent, const Request &request)
+{
     if (const auto &handler = handlerSlot())
         return handler(request);
 
     QMessageBox box(request.icon, request.title, request.text, request.buttons, parent);
+    if (!request.checkBoxText.isEmpty())
+        box.setCheckBox(new QCheckBox(request.checkBoxText, &box));
     if (request.defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(request.defaultButton);
     for (auto it = request.buttonTexts.cbegin(); it != request.buttonTexts.cend(); ++it) {
         if (QAbstractButton *button = box.button(it.key()))
             button->setText(it.value());
     }
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
+    if (request.checked && box.checkBox())
+        *request.checked = box.checkBox()->isChecked();
+    return answer;
 }
 
 void MessageBox::critical(QWidget *parent, const QString &text, const QString &title)

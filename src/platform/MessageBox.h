@@ -21,6 +21,8 @@ public:
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QMap<QMessageBox::StandardButton, QString> buttonTexts; // captions other than Qt's own
+        QString checkBoxText; // a check box under the text, when not empty
+        bool *checked = nullptr; // where its state goes (a test handler may tick it)
     };
     using Handler = std::function<QMessageBox::StandardButton(const Request &)>;
 
@@ -30,6 +32,14 @@ public:
                                             QMessageBox::StandardButton defaultButton,
                                             QMessageBox::Icon icon,
                                             const QMap<QMessageBox::StandardButton, QString> &buttonTexts = {});
+
+    // The same with a check box under the text; `checked` says whether it
+    // was ticked when the box closed.
+    static QMessageBox::StandardButton showWithCheckBox(QWidget *parent, const QString &text, const QString &title,
+                                                        QMessageBox::StandardButtons buttons,
+                                                        QMessageBox::StandardButton defaultButton,
+                                                        QMessageBox::Icon icon, const QString &checkBoxText,
+                                                        bool *checked);
 
     // The boxes the application shows: an OK button and an icon, or Yes/No
     // with Yes as the default. An empty title means the application title.
@@ -45,6 +55,9 @@ public:
 
     // Replaces the real dialog (tests); an empty handler restores it.
     static void setHandler(Handler handler);
+
+private:
+    static QMessageBox::StandardButton show(QWidget *parent, const Request &request);
 };
 
 } // namespace tallyra
