@@ -49,7 +49,7 @@ public:
     static constexpr int kLateWritePollMs = 1000;
     // How long a page's own scripts get to answer the write's events before
     // it is read back.
-    static constexpr int kSettleMs = 300;
+    static constexpr int kSettleMs = 100;
 
 private:
     struct Prepared {
