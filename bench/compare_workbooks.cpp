@@ -6,8 +6,10 @@
 // With --reader, the embedded side is PROGRAM's "FILE --dump" output
 // (tallyra-read-workbook of another build) instead of this build's reader.
 // Number cells are also compared by their format's class and, for plain
-// numbers whose shown text the embedded reader knows, by that text; counted
-// apart from the values (not with --reader, whose dump has no formats).
+// numbers whose shown text the embedded reader knows, by that text (Calc's
+// as Calc shows it, General included); counted apart from the values (not
+// with --reader, whose dump has no formats). A shown difference between
+// numbers whose doubles differ prints both in full.
 
 #include "platform/calc/CalcSpreadsheet.h"
 #include "workbook/Workbook.h"
