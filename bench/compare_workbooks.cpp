@@ -6,8 +6,10 @@
 // With --reader, the embedded side is PROGRAM's "FILE --dump" output
 // (tallyra-read-workbook of another build) instead of this build's reader.
 // Number cells are also compared by their format's class and, for plain
-// numbers whose shown text the embedded reader knows, by that text; counted
-// apart from the values (not with --reader, whose dump has no formats).
+// numbers whose shown text the embedded reader knows, by that text (Calc's
+// as Calc shows it, General included); counted apart from the values (not
+// with --reader, whose dump has no formats). A shown difference between
+// numbers whose doubles differ prints both in full.
 
 #include "platform/calc/CalcSpreadsheet.h"
 #include "workbook/Workbook.h"
@@ -152,6 +154,14 @@ const char *className(NumberClass c)
     return names[int(c)];
 }
 
+// Two numbers whose 15-digit text forms can agree while their doubles do
+// not (a formula Calc worked out again): both in full.
+QString valuesApart(const CellValue &embedded, const CellValue &calc)
+{
+    return QStringLiteral(" (values differ: embedded %1, Calc %2)")
+        .arg(QString::number(embedded.number, 'g', 17), QString::number(calc.number, 'g', 17));
+}
+
 // How two numbers' formats compare, counted apart from their values.
 struct FormatCount {
     qint64 numbers = 0, otherClass = 0, shown = 0, shownOtherwise = 0;
@@ -178,8 +188,9 @@ struct FormatCount {
         if (embedded.text != calc.shownText()) {
             ++shownOtherwise;
             if (examples.size() < maxExamples)
-                examples << QStringLiteral("%1 shown: embedded %2, Calc %3")
-                                .arg(where, printable(embedded.text), printable(calc.shownText()));
+                examples << QStringLiteral("%1 shown: embedded %2, Calc %3%4")
+                                .arg(where, printable(embedded.text), printable(calc.shownText()),
+                                     embedded.number == calc.number ? QString() : valuesApart(embedded, calc));
         }
     }
 };
@@ -240,6 +251,8 @@ int main(int argc, char *argv[])
     auto calcOptions = CalcSpreadsheet::defaultOptions();
     calcOptions.callTimeoutMs = 60000;
     calcOptions.startTimeoutMs = 90000; // a busy machine
+    // A General number's text as Calc shows it, not the number's text form.
+    calcOptions.generalText = true;
     CalcSpreadsheet::setOptions(calcOptions);
 
     QDir dir(args[1]);

@@ -6,6 +6,7 @@
 #include "platform/calc/CalcSpreadsheet.h"
 #include "platform/calc/OfficeProcess.h"
 #include "platform/workbook/EmbeddedSpreadsheet.h"
+#include "workbook/FormatCode.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -283,6 +284,55 @@ private slots:
         for (const auto &s : searches)
             QCOMPARE(std::pair(s.column, std::pair(QString::fromUtf8(s.text), calc->findInColumn(s.column, QString::fromUtf8(s.text)))),
                      std::pair(s.column, std::pair(QString::fromUtf8(s.text), std::optional(s.rows))));
+    }
+
+    // A General number's text as Calc shows it, when asked for: what
+    // FormatCode::show gives, which for a double just below a half-way
+    // decimal is not the number's text form.
+    void generalText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("textForm");
+        QTest::newRow("score") << 77.5 << "77.5" << "77.5";
+        QTest::newRow("ID") << 91001.0 << "91001" << "91001";
+        QTest::newRow("a third") << 1.0 / 3 << "0.333333333333333" << "0.333333333333333";
+        QTest::newRow("below half-way") << 656.7794761286555 << "656.779476128656" << "656.779476128655";
+        QTest::newRow("negative below half-way") << -196.7657742215285 << "-196.765774221529" << "-196.765774221528";
+        QTest::newRow("exactly half-way") << 856892454943510.5 << "856892454943511" << "856892454943510";
+    }
+
+    void generalText()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, shown);
+        QFETCH(QString, textForm);
+        const QString xlsx = m_dir.filePath(QStringLiteral("general.xlsx"));
+        lxw_workbook *book = workbook_new(xlsx.toLocal8Bit().constData());
+        worksheet_write_number(workbook_add_worksheet(book, "S"), 0, 0, value, nullptr);
+        QCOMPARE(workbook_close(book), LXW_NO_ERROR);
+        QCOMPARE(tallyra::FormatCode::show(u"General", value), std::optional<QString>(shown));
+
+        for (const bool asked : {false, true}) {
+            CalcSpreadsheet::Options options = m_offices.options();
+            options.generalText = asked;
+            CalcSpreadsheet::setOptions(options);
+            const auto calc = m_offices.start();
+            CalcSpreadsheet::setOptions(m_offices.options());
+            QVERIFY2(calc, qPrintable(CalcSpreadsheet::lastStartFailure()));
+            QVERIFY(calc->open(xlsx, true) && calc->activateWorkbook(1) && calc->activateSheet(1));
+            const auto read = calc->readColumns(1, {1});
+            QVERIFY(read && read->size() == 1 && !read->front().isEmpty());
+            const auto one = calc->cell(1, 1);
+            QVERIFY(one);
+            for (const CellValue &v : {read->front().front(), *one}) {
+                QCOMPARE(v.kind, Kind::Number);
+                QCOMPARE(v.number, value);
+                QCOMPARE(v.textForm(), textForm);
+                QCOMPARE(v.text, asked ? shown : QString());
+            }
+            m_offices.endAll();
+        }
     }
 
     // A formula that only refers to a boolean (=A1) shows as 1 in Calc when

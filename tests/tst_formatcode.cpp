@@ -327,6 +327,18 @@ void TestFormatCode::rounding_data()
     row("0.00%", 14035846623206.205, "1403584662320620.00%");
     row("0.0%", 38531247986090.664, "3853124798609070.0%");
     row("General", -0.0007867077286685385, "-0.000786707728668539");
+    // General rounds the shortest form half up too, not the double itself as
+    // the text form does: these doubles lie a little below the half-way
+    // decimal (656.77947612865546...), or exactly on it. Calc showed each so
+    // from an Excel 2 file, which holds the double itself.
+    row("General", 656.7794761286555, "656.779476128656");
+    row("General", 1185.191555822195, "1185.1915558222");
+    row("General", 1.041392685158225, "1.04139268515823");
+    row("General", -196.7657742215285, "-196.765774221529");
+    row("General", 0.004260701941265095, "0.0042607019412651");
+    row("General", 856892454943510.5, "856892454943511");
+    row("General", 55629037645293.25, "55629037645293.3");
+    row("General;-General", -74501041334408.25, "-74501041334408.3");
 }
 
 void TestFormatCode::rounding()

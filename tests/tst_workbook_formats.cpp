@@ -533,6 +533,36 @@ private slots:
         QTest::newRow("BIFF5 FORMAT in the code page") << "f5.xls" << file5.readAll()
             << QStringList{"A1 95 0\"分\"", "B1 91001 000000"} << QStringList{"Plain", "Plain"} << false;
 
+        // Excel 2: FORMAT records numbered in order. With XF records a
+        // cell's attribute names its XF (63: the one IXFE gave) and that
+        // XF's format counts, not the one the attribute names; without
+        // them Calc shows every number in General, fonts or not.
+        const auto format2 = [](const QByteArray &code) { return biffRecord(0x001E, char(code.size()) + code); };
+        const QByteArray formats2 = format2("General") + format2("0.00") + format2("0%") + format2("d\\-mmm\\-yy") + format2("000000");
+        const auto attribute2 = [](quint16 row, quint16 column, quint8 xf, quint8 format) {
+            return le16(row) + le16(column) + char(xf | 0x40) + char(format) + char(0);
+        };
+        const QByteArray bof2 = biffRecord(0x0009, le16(2) + le16(0x10));
+        const auto xf2 = [](quint8 format) { return biffRecord(0x0043, QByteArray(2, '\0') + char(format | 0x40) + char(0)); };
+        const QByteArray excel2 = bof2 + formats2 + xf2(0) + xf2(1) + xf2(2) + xf2(3) + xf2(4)
+            + biffRecord(0x0003, attribute2(0, 0, 1, 2) + leDouble(85.25))
+            + biffRecord(0x0002, attribute2(0, 1, 2, 0) + le16(95))
+            + biffRecord(0x0044, le16(3)) + biffRecord(0x0003, attribute2(0, 2, 63, 0) + leDouble(45000))
+            + biffRecord(0x0006, attribute2(0, 3, 4, 1) + leDouble(91001) + char(0) + char(0))
+            + biffRecord(0x0003, attribute2(0, 4, 40, 1) + leDouble(1.5)) + biffRecord(0x000A, {});
+        QTest::newRow("Excel 2 XF") << "f2.xls" << excel2
+            << QStringList{"A1 85.25 0.00", "B1 95 0%", "C1 45000 d\\-mmm\\-yy", "D1 91001 000000", "E1 1.5 General"}
+            << QStringList{"Plain", "Percent", "Date", "Plain", "Plain"} << false;
+        const QByteArray font2 = biffRecord(0x0031, le16(200) + le16(0) + char(5) + QByteArray("Arial"));
+        const QByteArray excel2NoXf = bof2 + font2 + font2 + formats2
+            + biffRecord(0x0003, attribute2(0, 0, 1, 2) + leDouble(0.85))
+            + biffRecord(0x0002, attribute2(0, 1, 0, 0xC0 | 3) + le16(45000))
+            + biffRecord(0x0006, attribute2(0, 2, 0, 4) + leDouble(91001) + char(0) + char(0))
+            + biffRecord(0x0003, attribute2(0, 3, 0, 9) + leDouble(1.5)) + biffRecord(0x000A, {});
+        QTest::newRow("Excel 2 without XF") << "f2n.xls" << excel2NoXf
+            << QStringList{"A1 0.85 General", "B1 45000 General", "C1 91001 General", "D1 1.5 General"}
+            << QStringList{"Plain", "Plain", "Plain", "Plain"} << false;
+
         // .ods: each data style as the code that shows the same, its class
         // by its element and parts; cell styles through their parents (a
         // common one in styles.xml), then the column's default.

@@ -19,8 +19,9 @@ namespace tallyra::FormatCode {
 // no date, time or percent part is plain.
 NumberClass classify(QStringView code);
 
-// The text `code` shows for `value`: General (CellValue::textForm's 15
-// digits, though Calc rounds a half-way last digit up, and no exponents),
+// The text `code` shows for `value`: General (15 significant digits, no
+// exponents; rounded as fixed decimals are, so 656.7794761286555 shows as
+// 656.779476128656 where CellValue::textForm gives 656.779476128655),
 // integers and fixed decimals with their zeros and thousands separators,
 // percentages, quoted and escaped text, and the section that applies to
 // the value's sign ("000000" shows 91001 as "091001", "0.0" shows 85.25 as

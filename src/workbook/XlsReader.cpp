@@ -29,11 +29,13 @@ constexpr quint16 Bof = 0x0809, Eof = 0x000A, Continue = 0x003C, FilePass = 0x00
                   Table = 0x0236, Font = 0x0031, Xf = 0x00E0, Format = 0x041E, DateMode = 0x0022;
 // Excel 2 and 3 number their FORMAT records by their order; so does Excel 4,
 // whose FORMAT has the later number but a field it leaves unused.
-constexpr quint16 Format2 = 0x001E, Xf3 = 0x0243, Xf4 = 0x0443;
+constexpr quint16 Format2 = 0x001E, Xf2 = 0x0043, Xf3 = 0x0243, Xf4 = 0x0443;
 // Excel 2's cell records: a 3-byte attribute in place of the XF number,
 // 8-bit string lengths. The numbers differ from the later ones, but for
 // FORMULA, which the BOF's version tells apart.
 constexpr quint16 Integer2 = 0x0002, Number2 = 0x0003, Label2 = 0x0004, BoolErr2 = 0x0005, String2 = 0x0007;
+// The XF number of the next Excel 2 cell whose attribute says 63.
+constexpr quint16 Ixfe2 = 0x0044;
 // The BOF records of BIFF2, 3 and 4.
 constexpr quint16 Bof2 = 0x0009, Bof3 = 0x0209, Bof4 = 0x0409;
 constexpr quint16 OldBofs[] = {Bof2, Bof3, Bof4};
@@ -363,6 +365,12 @@ private:
                 addXf(c.u16());
             }
             break;
+        case record::Xf2:
+            if (biff == Biff::V2) {
+                c.skip(2); // font, unused
+                addXf(c.u8() & 0x3F);
+            }
+            break;
         case record::Xf3:
         case record::Xf4:
             if ((biff == Biff::V3 && r.type == record::Xf3) || (biff == Biff::V4 && r.type == record::Xf4)) {
@@ -413,6 +421,20 @@ private:
             m_xfFormats.push_back(*known);
         }
         m_formatsResolved = true;
+    }
+
+    // A number in an Excel 2 cell: its 3-byte attribute names an XF in its
+    // first byte's low 6 bits (63: the one IXFE gave), and that XF's format
+    // counts, not the one the attribute's second byte names. Calc shows
+    // every number of a file without XF records in General, whatever its
+    // attribute says.
+    CellValue numberOfAttribute(double value, BiffCursor &c)
+    {
+        const quint16 xf = c.u8() & 0x3F;
+        c.skip(2);
+        if (m_xfFormatIds.empty())
+            return numberCell(value);
+        return numberOfXf(value, xf == 63 ? m_ixfe : xf);
     }
 
     // A number cell of XF `xf`; one naming no XF is General.
@@ -490,6 +512,7 @@ private:
             case record::Format:
             case record::Format2:
             case record::Xf:
+            case record::Xf2:
             case record::Xf3:
             case record::Xf4:
                 // A lone sheet holds its own; a workbook's are in its globals.
@@ -500,10 +523,14 @@ private:
                 if (m_lone)
                     m_builder.setDates1904(c.u16() != 0);
                 break;
+            case record::Ixfe2:
+                m_ixfe = c.u16();
+                break;
             case record::Integer2: {
                 const int row = c.u16(), column = c.u16();
-                c.skip(3);
-                m_builder.put(sheet, row, column, numberCell(c.u16()));
+                BiffCursor value = r.cursor();
+                value.skip(7);
+                m_builder.put(sheet, row, column, numberOfAttribute(value.u16(), c));
                 break;
             }
             case record::Label2: {
@@ -513,10 +540,10 @@ private:
                 break;
             }
             case record::Number2: {
-                // Excel 2's cell attributes are not read: its numbers are General.
                 const int row = c.u16(), column = c.u16();
-                c.skip(3);
-                m_builder.put(sheet, row, column, numberCell(c.f64()));
+                BiffCursor value = r.cursor();
+                value.skip(7);
+                m_builder.put(sheet, row, column, numberOfAttribute(value.f64(), c));
                 break;
             }
             case record::Number: {
@@ -571,6 +598,7 @@ private:
             case record::Formula4: {
                 const int row = c.u16(), column = c.u16();
                 const qsizetype attribute = biff2 && r.type == record::Formula ? 3 : 2;
+                BiffCursor attributeBytes = c;
                 const quint16 xf = attribute == 2 ? c.u16() : 0;
                 if (attribute == 3)
                     c.skip(3);
@@ -583,8 +611,8 @@ private:
                     BiffCursor again = r.cursor();
                     again.skip(4 + attribute);
                     const double value = again.f64();
-                    // Excel 2's cell attributes are not read: its numbers are General.
-                    m_builder.put(sheet, row, column, attribute == 2 ? numberOfXf(value, xf) : numberCell(value));
+                    m_builder.put(sheet, row, column,
+                                  attribute == 2 ? numberOfXf(value, xf) : numberOfAttribute(value, attributeBytes));
                     break;
                 }
                 switch (kind) {
@@ -622,6 +650,7 @@ private:
     QHash<quint16, QString> m_formatCodes;  // FORMAT records by index
     int m_oldFormats = 0;                   // Excel 2 to 4: FORMAT records so far, their index
     std::vector<quint16> m_xfFormatIds;     // each XF's format index
+    quint16 m_ixfe = 0;                    // Excel 2: the last IXFE's XF
     std::vector<CellFormat> m_xfFormats;    // ...and its format as cells carry it
     bool m_formatsResolved = false;
     bool m_lone = false; // a worksheet without a workbook around it

@@ -315,6 +315,7 @@ public:
     }
 
     std::u16string lastError() const override { return m_error; }
+    void setGeneralText(bool shown) override { m_generalText = shown; }
 
 private:
     // Runs one office call. When the teacher has reloaded the document in
@@ -497,7 +498,7 @@ private:
                     if (f.shownAs == Cell::Shown::Boolean) {
                         c.kind = Cell::Kind::Boolean;
                         c.number = c.number != 0 ? 1 : 0;
-                    } else if (!f.general) {
+                    } else if (!f.general || m_generalText) {
                         c.text = fromOU(shownString(source->getCellByPosition(column - 1, sal_Int32(r))));
                     }
                 }
@@ -612,10 +613,10 @@ private:
         const Format f = format(key);
         c.shownAs = f.shownAs;
         bool logical = f.shownAs == Cell::Shown::Boolean;
-        if (!logical && (!f.general || (formula && (c.number == 0 || c.number == 1)))) {
+        if (!logical && (!f.general || m_generalText || (formula && (c.number == 0 || c.number == 1)))) {
             const OUString shown = shownString(cell);
             logical = formula && (shown == "TRUE" || shown == "FALSE");
-            if (!f.general)
+            if (!f.general || m_generalText)
                 c.text = fromOU(shown);
         }
         c.kind = logical ? Cell::Kind::Boolean : Cell::Kind::Number;
@@ -671,6 +672,7 @@ private:
     Reference<uno::XInterface> m_formatsOf;
     std::unordered_map<sal_Int32, Format> m_formatCache;
     std::u16string m_error;
+    bool m_generalText = false;
 };
 
 class UnoBridge final : public Bridge {

@@ -273,9 +273,11 @@ std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
     while (!office) {
         using Attempt = std::pair<std::shared_ptr<calc::Office>, QString>;
         const auto attempt = runOnWorker<Attempt>(
-            [bridge, pipe]() -> Attempt {
+            [bridge, pipe, generalText = options.generalText]() -> Attempt {
                 std::u16string error;
                 std::shared_ptr<calc::Office> connected = bridge->connect(pipe.toStdU16String(), &error);
+                if (connected)
+                    connected->setGeneralText(generalText);
                 return {std::move(connected), fromOffice(error)};
             },
             options.startTimeoutMs, giveUp);

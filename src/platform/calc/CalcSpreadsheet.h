@@ -30,6 +30,7 @@ public:
         int startTimeoutMs = 30000;
         int callTimeoutMs = 60000;
         int endTimeoutMs = 10000;
+        bool generalText = false; // see calc::Office::setGeneralText
     };
     static Options defaultOptions();
     // Replaces the options (tests); restores the defaults when empty.
