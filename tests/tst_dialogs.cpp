@@ -266,9 +266,37 @@ private slots:
         QCOMPARE(child<QLabel>(&d, "lblTitle")->text(), QStringLiteral("Tallyra"));
         QCOMPARE(child<QLabel>(&d, "lblVersion")->text(), QStringLiteral("版本 1.7.1"));
         QCOMPARE(child<QLabel>(&d, "Label2")->text(),
-                 QStringLiteral("連絡：") + tallyra::AppEnvironment::current().authorMail);
+                 QStringLiteral("連絡：") + tallyra::AppEnvironment::current().servers.authorMail);
         QVERIFY(child<QLabel>(&d, "Label2")->font().underline());
         QCOMPARE(child<QLabel>(&d, "Image1")->pixmap().size(), QSize(120, 120));
+        QVERIFY(child<QLabel>(&d, "lblLicense")->text().contains(QStringLiteral("GPL-3.0-or-later")));
+    }
+
+    // The portal in use, whole when it fits and never wider than the box.
+    void aboutBoxShowsThePortal_data()
+    {
+        QTest::addColumn<QString>("portal");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("https") << "https://tis.example.edu.tw/qv/index.php?ver=171" << true;
+        QTest::newRow("long") << "https://tis.example.edu.tw/" + QString(200, QLatin1Char('a')) + "/qv/index.php?ver=171" << false;
+    }
+
+    void aboutBoxShowsThePortal()
+    {
+        QFETCH(QString, portal);
+        QFETCH(bool, whole);
+        tallyra::AppEnvironment env = tallyra::AppEnvironment::compiledIn();
+        env.servers.portal = portal;
+        tallyra::AppEnvironment::setCurrent(env);
+        AboutDialog d;
+        tallyra::AppEnvironment::setCurrent(tallyra::AppEnvironment::compiledIn());
+        const QLabel *label = child<QLabel>(&d, "lblPortal");
+        QCOMPARE(label->text() == QStringLiteral("入口網站：") + portal, whole);
+        QVERIFY(label->text().startsWith(QStringLiteral("入口網站：https://tis.")));
+        QVERIFY(label->text().endsWith(QStringLiteral("ver=171")));
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+        QCOMPARE(label->toolTip(), portal);
+        QVERIFY(label->geometry().right() < d.width());
     }
 
     void aboutBoxClosesOnEnterAndEscape_data()
@@ -300,7 +328,7 @@ private slots:
         AboutDialog d;
         d.show();
         QTest::mouseClick(child<QLabel>(&d, "Label2"), Qt::LeftButton);
-        QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("mailto:") + tallyra::AppEnvironment::current().authorMail)});
+        QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("mailto:") + tallyra::AppEnvironment::current().servers.authorMail)});
         QVERIFY(waitCursorWhileStarting);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         d.Label2_Click(2);

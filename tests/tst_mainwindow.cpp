@@ -122,7 +122,7 @@ private slots:
     void portalFailureShowsTheStaffPage()
     {
         TestEnvironment t(m_site.server());
-        t.env.portalServer = QStringLiteral("127.0.0.1:%1").arg(closedPort());
+        t.env.servers.portal = QStringLiteral("http://127.0.0.1:%1/qv/index.php?ver=171").arg(closedPort());
         t.apply();
         MainWindow w;
         w.show();
@@ -132,7 +132,7 @@ private slots:
     void signInFailureIsLeftToTheBrowser()
     {
         TestEnvironment t(m_site.server());
-        t.env.tisServer = QStringLiteral("127.0.0.1:%1").arg(closedPort());
+        t.env.servers.tis = QStringLiteral("http://127.0.0.1:%1/teacher/signform.asp").arg(closedPort());
         t.apply();
         MainWindow w;
         w.show();
@@ -140,7 +140,7 @@ private slots:
         QSignalSpy failures(w.WebBrowser1(), &Browser::NavigateError);
         QTest::mouseClick(w.findChild<QPushButton *>("cmdhome"), Qt::LeftButton);
         QVERIFY(failures.wait(20000));
-        QCOMPARE(failures.first().first().toString(), QStringLiteral("http://%1/teacher/signform.asp").arg(t.env.tisServer));
+        QCOMPARE(failures.first().first().toString(), t.env.servers.tis);
         QTest::qWait(1000);
         QVERIFY(w.WebBrowser1()->url().toString().endsWith(QStringLiteral("/teacher/signform.asp")));
     }

@@ -155,8 +155,7 @@ void MainWindow::Form_Load()
     LoadSettings();
     QCoreApplication::processEvents();
 
-    m_portalUrl = QStringLiteral("http://") + env.portalServer + QStringLiteral("/qv/index.php?ver=")
-                  + AppInfo::versionDigits();
+    m_portalUrl = env.servers.portal;
     m_browser->Navigate(m_portalUrl);
 }
 
@@ -222,8 +221,7 @@ void MainWindow::cmdforward_Click() { m_browser->GoForward(); }
 
 void MainWindow::cmdhome_Click()
 {
-    m_browser->Navigate(QStringLiteral("http://") + AppEnvironment::current().tisServer
-                        + QStringLiteral("/teacher/signform.asp"));
+    m_browser->Navigate(AppEnvironment::current().servers.tis);
 }
 
 void MainWindow::cmdstop_Click() { m_browser->Stop(); }
@@ -340,8 +338,7 @@ void MainWindow::mnuAbout_Click()
 
 void MainWindow::Mweb_Click()
 {
-    Shell::open(QUrl(QStringLiteral("http://") + AppEnvironment::current().helpServer
-                     + QStringLiteral("/html/document.html")));
+    Shell::open(QUrl(AppEnvironment::current().servers.help));
 }
 
 void MainWindow::mnuExit_Click() { close(); }
@@ -359,8 +356,7 @@ void MainWindow::WebBrowser1_WindowClosing()
 void MainWindow::WebBrowser1_NavigateError(const QString &url)
 {
     if (!m_portalUrl.isEmpty() && url == m_portalUrl)
-        m_browser->Navigate(QStringLiteral("http://") + AppEnvironment::current().schoolServer
-                            + QStringLiteral("/employee.htm"));
+        m_browser->Navigate(AppEnvironment::current().servers.school);
 }
 
 } // namespace tallyra

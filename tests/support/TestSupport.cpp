@@ -104,14 +104,13 @@ MessageBoxScript::~MessageBoxScript() { MessageBox::setHandler({}); }
 TestEnvironment::TestEnvironment(const QString &server)
 {
     env = AppEnvironment::compiledIn();
-    env.portalServer = server;
-    env.tisServer = server;
-    env.helpServer = server;
-    env.schoolServer = server;
+    env.servers = ServerFile::onServer(server, env.servers.authorMail);
     env.applicationFolder = QStringLiteral(TALLYRA_BIN_DIR);
     env.dataFolder = env.applicationFolder;
     env.settingsFolder = settingsDir.path();
     env.reportPath = homeDir.path() + QStringLiteral("/toExcelLog.txt");
+    env.journalPath = homeDir.path() + QStringLiteral("/state/tallyra/transfers.tsv");
+    env.serversFile = settingsDir.path() + QStringLiteral("/servers.ini");
     env.persistentBrowserProfile = false;
     env.endApplication = [this] { ++endRequests; };
 }
