@@ -5,6 +5,7 @@
 #include "core/AppInfo.h"
 #include "core/Settings.h"
 #include "dialogs/AboutDialog.h"
+#include "dialogs/JournalWindow.h"
 #include "dialogs/OptionsDialog.h"
 #include "import/ImportWizard.h"
 #include "page/GradeForm.h"
@@ -128,6 +129,14 @@ void MainWindow::buildMenus()
     m_undoCheck = new QTimer(this);
     m_undoCheck->setInterval(1000);
     connect(m_undoCheck, &QTimer::timeout, this, &MainWindow::updateUndo);
+
+    // Beside 復原上次輸入成績: what earlier transfers wrote, read-only.
+    QAction *journal = menuBar()->addAction(QStringLiteral("輸入紀錄"));
+    journal->setObjectName(QStringLiteral("mnuJournal"));
+    connect(journal, &QAction::triggered, this, [this] {
+        auto *window = new JournalWindow(AppEnvironment::current().journalPath, this);
+        window->show();
+    });
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("關於"));
     file->setObjectName(QStringLiteral("mnuFile"));
