@@ -87,9 +87,11 @@ private slots:
         QStringList top;
         for (QAction *a : w.menuBar()->actions())
             top << a->text();
-        // 復原上次輸入成績 sits beside 選項, which stays a command of its own.
-        QCOMPARE(top, (QStringList{"說明", "選項", "復原上次輸入成績", "關於"}));
+        // 復原上次輸入成績 sits beside 選項, which stays a command of its own,
+        // and 輸入紀錄 beside it.
+        QCOMPARE(top, (QStringList{"說明", "選項", "復原上次輸入成績", "輸入紀錄", "關於"}));
         QVERIFY(!w.findChild<QAction *>("mnuUndo")->isEnabled());
+        QVERIFY(w.findChild<QAction *>("mnuJournal")->isEnabled()); // the journal is there to read at any time
         QCOMPARE(w.findChild<QAction *>("Mweb")->text(), QStringLiteral("說明文件"));
         QCOMPARE(w.findChild<QAction *>("Mopt")->menu(), nullptr);
         QStringList aboutItems;
