@@ -602,10 +602,10 @@ private slots:
     {
         const JournalEntry e = journalEntry(3);
         const QString details = TransferJournal::details(e);
-        for (const QString &part : {e.pageTitle, e.pageUrl, e.gradebook, e.sheet, QStringLiteral("學號欄：B"),
+        for (const QString &piece : {e.pageTitle, e.pageUrl, e.gradebook, e.sheet, QStringLiteral("學號欄：B"),
                                     QStringLiteral("成績欄：E"), QStringLiteral("寫入 3 筆，清空 1 筆，異常 2 筆，需留意 0 筆"),
                                     QStringLiteral("找不到學號")})
-            QVERIFY2(details.contains(part), qPrintable(part));
+            QVERIFY2(details.contains(piece), qPrintable(piece));
         QVERIFY(TransferJournal::summary(e).contains(QStringLiteral("三年一班國文")));
     }
 };
