@@ -242,8 +242,17 @@ std::string contentType(const std::filesystem::path &file)
 
 } // namespace
 
-DemoSite::DemoSite(std::string fixturesFolder)
-    : m_server(std::make_unique<httplib::Server>())
+namespace {
+std::unique_ptr<httplib::Server> makeServer(const std::string &certificateFile, const std::string &keyFile)
+{
+    if (certificateFile.empty())
+        return std::make_unique<httplib::Server>();
+    return std::make_unique<httplib::SSLServer>(certificateFile.c_str(), keyFile.c_str());
+}
+} // namespace
+
+DemoSite::DemoSite(std::string fixturesFolder, const std::string &certificateFile, const std::string &keyFile)
+    : m_server(makeServer(certificateFile, keyFile))
     , m_fixtures(std::move(fixturesFolder))
     , m_classes(demoClasses())
 {
@@ -251,6 +260,8 @@ DemoSite::DemoSite(std::string fixturesFolder)
 }
 
 DemoSite::~DemoSite() = default;
+
+bool DemoSite::valid() const { return m_server->is_valid(); }
 
 int DemoSite::bind(int port)
 {

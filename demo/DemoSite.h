@@ -21,9 +21,13 @@ class DemoSite {
 public:
     // `fixturesFolder`, when not empty, is served under /fixtures/ with
     // "{{PORT}}" in its files replaced by the port (for cross-origin pages).
-    explicit DemoSite(std::string fixturesFolder = {});
+    // With `certificateFile` and `keyFile` (PEM) it serves HTTPS instead.
+    explicit DemoSite(std::string fixturesFolder = {}, const std::string &certificateFile = {},
+                      const std::string &keyFile = {});
     ~DemoSite();
 
+    // False when the certificate or its key could not be loaded.
+    bool valid() const;
     // Binds 127.0.0.1:port (0 picks a free one). Returns the port, or -1.
     int bind(int port);
     // Serves until stop() is called from another thread.

@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "dialogs/AboutDialog.h"
 #include "dialogs/ColorSwatch.h"
+#include "dialogs/JournalWindow.h"
 #include "dialogs/OptionsDialog.h"
 #include "platform/ColorPicker.h"
 #include "platform/Shell.h"
@@ -12,6 +13,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTableWidget>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -266,9 +271,37 @@ private slots:
         QCOMPARE(child<QLabel>(&d, "lblTitle")->text(), QStringLiteral("Tallyra"));
         QCOMPARE(child<QLabel>(&d, "lblVersion")->text(), QStringLiteral("版本 1.7.1"));
         QCOMPARE(child<QLabel>(&d, "Label2")->text(),
-                 QStringLiteral("連絡：") + tallyra::AppEnvironment::current().authorMail);
+                 QStringLiteral("連絡：") + tallyra::AppEnvironment::current().servers.authorMail);
         QVERIFY(child<QLabel>(&d, "Label2")->font().underline());
         QCOMPARE(child<QLabel>(&d, "Image1")->pixmap().size(), QSize(120, 120));
+        QVERIFY(child<QLabel>(&d, "lblLicense")->text().contains(QStringLiteral("GPL-3.0-or-later")));
+    }
+
+    // The portal in use, whole when it fits and never wider than the box.
+    void aboutBoxShowsThePortal_data()
+    {
+        QTest::addColumn<QString>("portal");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("https") << "https://tis.example.edu.tw/qv/index.php?ver=171" << true;
+        QTest::newRow("long") << "https://tis.example.edu.tw/" + QString(200, QLatin1Char('a')) + "/qv/index.php?ver=171" << false;
+    }
+
+    void aboutBoxShowsThePortal()
+    {
+        QFETCH(QString, portal);
+        QFETCH(bool, whole);
+        tallyra::AppEnvironment env = tallyra::AppEnvironment::compiledIn();
+        env.servers.portal = portal;
+        tallyra::AppEnvironment::setCurrent(env);
+        AboutDialog d;
+        tallyra::AppEnvironment::setCurrent(tallyra::AppEnvironment::compiledIn());
+        const QLabel *label = child<QLabel>(&d, "lblPortal");
+        QCOMPARE(label->text() == QStringLiteral("入口網站：") + portal, whole);
+        QVERIFY(label->text().startsWith(QStringLiteral("入口網站：https://tis.")));
+        QVERIFY(label->text().endsWith(QStringLiteral("ver=171")));
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+        QCOMPARE(label->toolTip(), portal);
+        QVERIFY(label->geometry().right() < d.width());
     }
 
     void aboutBoxClosesOnEnterAndEscape_data()
@@ -300,11 +333,92 @@ private slots:
         AboutDialog d;
         d.show();
         QTest::mouseClick(child<QLabel>(&d, "Label2"), Qt::LeftButton);
-        QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("mailto:") + tallyra::AppEnvironment::current().authorMail)});
+        QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("mailto:") + tallyra::AppEnvironment::current().servers.authorMail)});
         QVERIFY(waitCursorWhileStarting);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         d.Label2_Click(2);
         QCOMPARE(opened.size(), 1);
+    }
+
+    // 輸入紀錄 as the journal on disk has it: newest first, one transfer's
+    // students when it is chosen, nothing to edit.
+    void journalWindow_data()
+    {
+        QTest::addColumn<int>("transfers"); // -1: a damaged file
+        QTest::addColumn<QString>("state");
+        QTest::newRow("no journal yet") << 0 << "還沒有輸入紀錄。";
+        QTest::newRow("three transfers") << 3 << "共 3 次輸入";
+        QTest::newRow("damaged") << -1 << "已經損壞";
+    }
+
+    void journalWindow()
+    {
+        QFETCH(int, transfers);
+        QFETCH(QString, state);
+        QTemporaryDir dir;
+        tallyra::TransferJournal journal(dir.filePath(QStringLiteral("transfers.tsv")));
+        for (int n = 1; n <= transfers; ++n) {
+            tallyra::JournalEntry e;
+            e.when = QDateTime(QDate(2026, 11, n), QTime(9, 30));
+            e.pageTitle = QStringLiteral("成績頁 %1").arg(n);
+            e.sheet = QStringLiteral("工作表%1").arg(n);
+            e.written = n;
+            for (int k = 1; k <= n; ++k)
+                e.students.push_back({QStringLiteral("S%1-%2").arg(n).arg(k), QString::number(60 + k), QString()});
+            QVERIFY(journal.append(e));
+        }
+        if (transfers < 0) {
+            QFile damaged(journal.path());
+            QVERIFY(damaged.open(QIODevice::WriteOnly));
+            damaged.write("not a journal");
+        }
+        const auto fileBytes = [&] {
+            QFile f(journal.path());
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray before = fileBytes();
+        tallyra::JournalWindow w(journal.path());
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        QCOMPARE(w.windowTitle(), QStringLiteral("輸入紀錄"));
+        auto *list = child<QListWidget>(&w, "lstTransfers");
+        auto *table = child<QTableWidget>(&w, "tblStudents");
+        auto *details = child<QPlainTextEdit>(&w, "txtDetails");
+        QVERIFY(child<QLabel>(&w, "lblState")->text().contains(state));
+        QCOMPARE(list->count(), std::max(transfers, 0));
+        QVERIFY(details->isReadOnly());
+        QCOMPARE(table->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QCOMPARE(fileBytes(), before); // only read, a damaged one too
+        if (transfers <= 0) {
+            QCOMPARE(table->rowCount(), 0);
+            return;
+        }
+        QVERIFY(list->item(0)->text().contains(QStringLiteral("成績頁 %1").arg(transfers))); // newest first
+        QCOMPARE(table->rowCount(), transfers);
+        list->setCurrentRow(transfers - 1); // the oldest
+        QVERIFY(details->toPlainText().contains(QStringLiteral("成績頁 1")));
+        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("S1-1"));
+        QCOMPARE(table->item(0, 2)->text(), QStringLiteral("61"));
+    }
+
+    void mainWindowOpensTheJournal()
+    {
+        TestEnvironment t(QStringLiteral("127.0.0.1:%1").arg(closedPort()));
+        t.apply();
+        tallyra::MainWindow w;
+        w.show();
+        const QList<QAction *> items = w.menuBar()->actions();
+        const auto undo = items.indexOf(w.findChild<QAction *>(QStringLiteral("mnuUndo")));
+        QAction *journal = items.value(undo + 1);
+        QVERIFY(journal);
+        QCOMPARE(journal->objectName(), QStringLiteral("mnuJournal"));
+        QCOMPARE(journal->text(), QStringLiteral("輸入紀錄"));
+        journal->trigger();
+        QWidget *window = w.findChild<QWidget *>(QStringLiteral("frmJournal"));
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(child<QLabel>(window, "lblState")->text().contains(QStringLiteral("還沒有輸入紀錄")));
+        window->close();
     }
 
     void mainWindowOpensTheDialogsModally_data()

@@ -2,6 +2,7 @@
 // test's own (the machine is not changed) and run from there by an
 // unprivileged user, the way a teacher runs an installed Tallyra.
 #include "core/AppInfo.h"
+#include "core/ServerFile.h"
 #include "core/Settings.h"
 #include "platform/calc/CalcSpreadsheet.h"
 
@@ -288,6 +289,29 @@ private slots:
             QVERIFY2(readFile(doc + QStringLiteral("/copyright")).startsWith("Format: "), qPrintable(doc));
             QVERIFY(QFileInfo::exists(doc + QStringLiteral("/changelog.Debian.gz")));
         }
+    }
+
+    // The school's addresses go in a conffile that dpkg keeps across upgrades;
+    // as shipped it changes nothing, and reading it leaves no line unused.
+    void serversFileIsACommentedConffile()
+    {
+        const QString path = m_root + QStringLiteral("/etc/tallyra/servers.ini");
+        const QByteArray contents = readFile(path);
+        QVERIFY2(!contents.isEmpty(), qPrintable(path));
+        for (const QByteArray &line : contents.split('\n')) {
+            const QByteArray t = line.trimmed();
+            QVERIFY2(t.isEmpty() || t.startsWith('#') || t == "[servers]", t.constData());
+        }
+        for (const char *key : {"portal", "tis", "help", "school", "author_mail"})
+            QVERIFY2(contents.contains(QByteArray("\n# ") + key + " = "), key);
+        const auto read = tallyra::ServerFile::read(path, {});
+        QVERIFY(read.problems.isEmpty());
+
+        QTemporaryDir control;
+        int code = -1;
+        const QString out = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-e"), package(QStringLiteral("tallyra")), control.path()}, &code);
+        QVERIFY2(code == 0, qPrintable(out));
+        QCOMPARE(readFile(control.filePath(QStringLiteral("conffiles"))).trimmed(), QByteArray("/etc/tallyra/servers.ini"));
     }
 
     void desktopEntryAndMetainfoValidate()

@@ -90,9 +90,11 @@ private slots:
         QStringList top;
         for (QAction *a : w.menuBar()->actions())
             top << a->text();
-        // 復原上次輸入成績 sits beside 選項, which stays a command of its own.
-        QCOMPARE(top, (QStringList{"說明", "選項", "復原上次輸入成績", "關於"}));
+        // 復原上次輸入成績 sits beside 選項, which stays a command of its own,
+        // and 輸入紀錄 beside it.
+        QCOMPARE(top, (QStringList{"說明", "選項", "復原上次輸入成績", "輸入紀錄", "關於"}));
         QVERIFY(!w.findChild<QAction *>("mnuUndo")->isEnabled());
+        QVERIFY(w.findChild<QAction *>("mnuJournal")->isEnabled()); // the journal is there to read at any time
         QCOMPARE(w.findChild<QAction *>("Mweb")->text(), QStringLiteral("說明文件"));
         QCOMPARE(w.findChild<QAction *>("Mopt")->menu(), nullptr);
         QStringList aboutItems;
@@ -125,7 +127,7 @@ private slots:
     void portalFailureShowsTheStaffPage()
     {
         TestEnvironment t(m_site.server());
-        t.env.portalServer = QStringLiteral("127.0.0.1:%1").arg(closedPort());
+        t.env.servers.portal = QStringLiteral("http://127.0.0.1:%1/qv/index.php?ver=171").arg(closedPort());
         t.apply();
         MainWindow w;
         w.show();
@@ -135,7 +137,7 @@ private slots:
     void signInFailureIsLeftToTheBrowser()
     {
         TestEnvironment t(m_site.server());
-        t.env.tisServer = QStringLiteral("127.0.0.1:%1").arg(closedPort());
+        t.env.servers.tis = QStringLiteral("http://127.0.0.1:%1/teacher/signform.asp").arg(closedPort());
         t.apply();
         MainWindow w;
         w.show();
@@ -143,7 +145,7 @@ private slots:
         QSignalSpy failures(w.WebBrowser1(), &Browser::NavigateError);
         QTest::mouseClick(w.findChild<QPushButton *>("cmdhome"), Qt::LeftButton);
         QVERIFY(failures.wait(20000));
-        QCOMPARE(failures.first().first().toString(), QStringLiteral("http://%1/teacher/signform.asp").arg(t.env.tisServer));
+        QCOMPARE(failures.first().first().toString(), t.env.servers.tis);
         QTest::qWait(1000);
         QVERIFY(w.WebBrowser1()->url().toString().endsWith(QStringLiteral("/teacher/signform.asp")));
     }

@@ -1,4 +1,5 @@
 #include "core/AppEnvironment.h"
+#include "core/ServerFile.h"
 #include "core/Settings.h"
 
 #include <QDir>
@@ -11,10 +12,13 @@
 #include <unistd.h>
 
 using tallyra::FileLocations;
+using tallyra::ServerAddresses;
+namespace ServerFile = tallyra::ServerFile;
 using tallyra::Settings;
 namespace SettingsFile = tallyra::SettingsFile;
 
 Q_DECLARE_METATYPE(tallyra::Settings)
+Q_DECLARE_METATYPE(tallyra::ServerAddresses)
 
 namespace {
 
@@ -53,6 +57,16 @@ int runHelperUnprivileged(const QTemporaryDir &dir, const QStringList &args, QBy
     if (output)
         *output = run.readAllStandardOutput();
     return run.exitCode();
+}
+
+const ServerAddresses kDefaults{QStringLiteral("http://d:1/qv/index.php?ver=171"), QStringLiteral("http://d:1/teacher/signform.asp"),
+                                 QStringLiteral("http://d:1/html/document.html"), QStringLiteral("http://d:1/employee.htm"),
+                                 QStringLiteral("d@d.example")};
+
+ServerAddresses with(QString ServerAddresses::*field, const QString &value, ServerAddresses a = kDefaults)
+{
+    a.*field = value;
+    return a;
 }
 
 Settings custom()
@@ -293,8 +307,10 @@ private slots:
     void installedUnderTheSystemFoldersEvenAsRoot()
     {
         const FileLocations where = FileLocations::choose(QStringLiteral("/usr/bin"), QStringLiteral("/usr/share/tallyra"),
-                                                          QStringLiteral("/home/t/.config"));
+                                                          QStringLiteral("/home/t/.config"),
+                                                          QStringLiteral("/etc/tallyra/servers.ini"));
         QVERIFY(where.installed);
+        QCOMPARE(where.serversFile, QStringLiteral("/etc/tallyra/servers.ini"));
         QCOMPARE(where.settingsFolder, QStringLiteral("/home/t/.config/tallyra"));
         QCOMPARE(where.dataFolder, QStringLiteral("/usr/share/tallyra"));
     }
@@ -312,9 +328,11 @@ private slots:
         QTemporaryDir dir;
         if (startPageBeside)
             QVERIFY(writeFile(dir.filePath(QStringLiteral("start.htm")), "<html></html>"));
-        const FileLocations where = FileLocations::choose(dir.path(), QStringLiteral("/data"), QStringLiteral("/config"));
+        const FileLocations where = FileLocations::choose(dir.path(), QStringLiteral("/data"), QStringLiteral("/config"),
+                                                          QStringLiteral("/etc/tallyra/servers.ini"));
         QVERIFY(!where.installed);
         QCOMPARE(where.settingsFolder, dir.path());
+        QCOMPARE(where.serversFile, dir.path() + QStringLiteral("/servers.ini"));
         QCOMPARE(where.dataFolder, startPageBeside ? dir.path() : QStringLiteral("/data"));
     }
 
@@ -383,6 +401,135 @@ private slots:
         else
             qputenv("XDG_CONFIG_HOME", saved);
         QCOMPARE(home, expected);
+    }
+
+    // What each address a school may write opens; empty for the refused.
+    void serverPageUrl_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("expected");
+        const int portal = int(ServerFile::Page::Portal), tis = int(ServerFile::Page::Tis);
+        QTest::newRow("host:port means http") << portal << "tis.example.edu.tw:8080" << "http://tis.example.edu.tw:8080/qv/index.php?ver=171";
+        QTest::newRow("bare host") << tis << "tis.example.edu.tw" << "http://tis.example.edu.tw/teacher/signform.asp";
+        QTest::newRow("https URL as written") << portal << "https://tis.example.edu.tw/qv/index.php?ver=171" << "https://tis.example.edu.tw/qv/index.php?ver=171";
+        QTest::newRow("https server alone gets the page") << tis << "https://tis.example.edu.tw:8443/" << "https://tis.example.edu.tw:8443/teacher/signform.asp";
+        QTest::newRow("upper-case scheme") << tis << "HTTPS://tis.example.edu.tw/a.asp" << "https://tis.example.edu.tw/a.asp";
+        QTest::newRow("IPv4 with port") << portal << "127.0.0.1:8680" << "http://127.0.0.1:8680/qv/index.php?ver=171";
+        QTest::newRow("ftp refused") << tis << "ftp://tis.example.edu.tw/" << "";
+        QTest::newRow("no host") << tis << "https:///teacher" << "";
+        QTest::newRow("port out of range") << tis << "tis.example.edu.tw:99999" << "";
+        QTest::newRow("path without scheme") << tis << "tis.example.edu.tw/teacher/signform.asp" << "";
+        QTest::newRow("space inside") << tis << "https://tis example.edu.tw/" << "";
+        QTest::newRow("empty") << tis << "" << "";
+    }
+
+    void serverPageUrl()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, address);
+        QFETCH(QString, expected);
+        QString why;
+        QCOMPARE(ServerFile::pageUrl(ServerFile::Page(page), address, &why), expected);
+        QCOMPARE(why.isEmpty(), !expected.isEmpty());
+    }
+
+    // servers.ini as schools may leave it: the addresses used and the lines
+    // named in the box at start.
+    void serversFile_data()
+    {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<ServerAddresses>("expected");
+        QTest::addColumn<QList<int>>("problemLines");
+        const ServerAddresses school{QStringLiteral("https://tis.example.edu.tw/qv/index.php?ver=171"),
+                                     QStringLiteral("https://tis.example.edu.tw/teacher/signform.asp"),
+                                     QStringLiteral("http://help.example.edu.tw/html/document.html"),
+                                     QStringLiteral("https://www.example.edu.tw/employee.htm"),
+                                     QStringLiteral("it@example.edu.tw")};
+        QTest::newRow("absent") << false << QByteArray() << kDefaults << QList<int>{};
+        QTest::newRow("as installed, all commented")
+            << true << QByteArray("# servers.ini\n[servers]\n# portal = https://tis.example.edu.tw/qv/index.php?ver=171\n; tis = x\n")
+            << kDefaults << QList<int>{};
+        QTest::newRow("complete")
+            << true
+            << QByteArray("\xEF\xBB\xBF[servers]\r\nportal = https://tis.example.edu.tw/qv/index.php?ver=171\r\n"
+                          "tis=https://tis.example.edu.tw\r\nhelp = help.example.edu.tw\r\n"
+                          "school = \"https://www.example.edu.tw/employee.htm\"\r\nauthor_mail = it@example.edu.tw\r\n")
+            << school << QList<int>{};
+        QTest::newRow("partial")
+            << true << QByteArray("[servers]\nportal = https://tis.example.edu.tw/qv/index.php?ver=171\n")
+            << with(&ServerAddresses::portal, school.portal) << QList<int>{};
+        QTest::newRow("malformed lines keep their defaults")
+            << true
+            << QByteArray("[servers]\nportal https://a.example\ntis = ftp://b.example/\nhelp = help.example.edu.tw\n"
+                          "colour = red\nauthor_mail = nobody\n[servers\nschool = s.example\n")
+            << with(&ServerAddresses::help, school.help) << QList<int>{2, 3, 5, 6, 7};
+        QTest::newRow("outside the group")
+            << true << QByteArray("portal = https://a.example/\n[other]\ntis = https://b.example/\n")
+            << kDefaults << QList<int>{1, 3};
+        QTest::newRow("given twice: the first")
+            << true << QByteArray("[servers]\nportal = https://a.example/p\nportal = https://b.example/p\n")
+            << with(&ServerAddresses::portal, QStringLiteral("https://a.example/p")) << QList<int>{3};
+        QTest::newRow("not UTF-8")
+            << true << QByteArray("[servers]\nschool = https://\xB3\xF5.example/\n") << kDefaults << QList<int>{2};
+        QTest::newRow("binary") << true << QByteArray("\x00\x01\x02", 3) << kDefaults << QList<int>{1};
+    }
+
+    void serversFile()
+    {
+        QFETCH(bool, present);
+        QFETCH(QByteArray, contents);
+        QFETCH(ServerAddresses, expected);
+        QFETCH(QList<int>, problemLines);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("servers.ini"));
+        if (present)
+            QVERIFY(writeFile(path, contents));
+        const auto result = ServerFile::read(path, kDefaults);
+        QCOMPARE(result.addresses, expected);
+        QList<int> lines;
+        for (const auto &p : result.problems)
+            lines << p.line;
+        QCOMPARE(lines, problemLines);
+        const QString message = ServerFile::problemMessage(path, result.problems);
+        QCOMPARE(message.isEmpty(), problemLines.isEmpty());
+        for (const auto &p : result.problems)
+            QVERIFY2(message.contains(QStringLiteral("第 %1 行").arg(p.line)), qPrintable(message));
+    }
+
+    void unreadableServersFileIsOneProblem()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("servers.ini")));
+        const auto result = ServerFile::read(dir.filePath(QStringLiteral("servers.ini")), kDefaults);
+        QCOMPARE(result.addresses, kDefaults);
+        QCOMPARE(result.problems.size(), 1);
+        QVERIFY(ServerFile::problemMessage(dir.filePath(QStringLiteral("servers.ini")), result.problems)
+                    .contains(dir.filePath(QStringLiteral("servers.ini"))));
+    }
+
+    void testServerWinsOverTheFile_data()
+    {
+        QTest::addColumn<QString>("testServer");
+        QTest::addColumn<QString>("portal");
+        QTest::newRow("unset: the file") << "" << "https://tis.example.edu.tw/qv/index.php?ver=171";
+        QTest::newRow("set: the seam") << "127.0.0.1:9" << "http://127.0.0.1:9/qv/index.php?ver=171";
+        QTest::newRow("set with https") << "https://127.0.0.1:9" << "https://127.0.0.1:9/qv/index.php?ver=171";
+    }
+
+    void testServerWinsOverTheFile()
+    {
+        QFETCH(QString, testServer);
+        QFETCH(QString, portal);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("servers.ini"));
+        QVERIFY(writeFile(path, "[servers]\nportal = https://tis.example.edu.tw/qv/index.php?ver=171\n"
+                                "author_mail = it@example.edu.tw\n"));
+        const auto result = ServerFile::forRun(path, kDefaults, testServer);
+        QCOMPARE(result.addresses.portal, portal);
+        QCOMPARE(result.addresses.authorMail, QStringLiteral("it@example.edu.tw"));
+        QVERIFY(result.problems.isEmpty());
     }
 
     void writableFolderIsReplacedWhole()

@@ -2,9 +2,11 @@
 #include "import/GradeTransfer.h"
 #include "import/ScoreRules.h"
 #include "import/TransferCheck.h"
+#include "import/TransferJournal.h"
 #include "import/TransferReport.h"
 
 #include <QDate>
+#include <QDir>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -13,6 +15,7 @@ using namespace tallyra;
 
 Q_DECLARE_METATYPE(tallyra::CellValue)
 Q_DECLARE_METATYPE(std::optional<tallyra::AnomalyKind>)
+Q_DECLARE_METATYPE(tallyra::JournalEntry)
 
 namespace {
 
@@ -102,6 +105,12 @@ QStringList describeStudents(const TransferPlan &plan)
     return out;
 }
 
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
@@ -109,6 +118,27 @@ QByteArray readFile(const QString &path)
 }
 
 QByteArray today() { return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat).toUtf8(); }
+
+// Transfer `n` as the journal keeps it: counts and values differ with n.
+JournalEntry journalEntry(int n)
+{
+    JournalEntry e;
+    e.when = QDateTime(QDate(2026, 10, 1), QTime(8, 0)).addSecs(60 * n);
+    e.pageUrl = QStringLiteral("https://tis.example.edu.tw/teacher/grade.asp?class=301&n=%1").arg(n);
+    e.pageTitle = QStringLiteral("三年一班 國文 第%1次段考").arg(n);
+    e.gradebook = QStringLiteral("/home/t/成績冊%1.xlsx").arg(n);
+    e.sheet = QStringLiteral("三年一班國文");
+    e.idColumn = QStringLiteral("B");
+    e.scoreColumn = QStringLiteral("E");
+    e.written = 3;
+    e.emptied = 1;
+    e.anomalies = 2;
+    e.borderline = n % 3;
+    e.report = QStringLiteral("==== Quillo: 成績輸入異常狀況回報 ====\n請注意！Quillo在成績冊中找不到學號 %1 !").arg(n);
+    e.students = {{QStringLiteral("0910%1").arg(n), QString::number(n % 101), QString()},
+                  {QStringLiteral("09102"), QString(), QStringLiteral("66")}};
+    return e;
+}
 
 } // namespace
 
@@ -428,6 +458,9 @@ private slots:
             list << ScoreRules::borderlineNote(QStringLiteral("N%1").arg(i), 57 + i);
         QVERIFY(report.save(list));
         QCOMPARE(readFile(path), QByteArray(expected).replace("DATE", today()));
+        // The journal keeps the same text, with plain line breaks.
+        const QByteArray saved = anomalies || notes ? readFile(path).replace("\r\n", "\n") : QByteArray();
+        QCOMPARE(report.text(list).toUtf8() + (saved.isEmpty() ? "" : "\n"), saved);
     }
 
     void reportReplacesTheEarlierOneOnlyWhenSaved()
@@ -455,6 +488,125 @@ private slots:
         report.RecordAnomaly(AnomalyKind::Empty, "1");
         QVERIFY(!report.save({QStringLiteral("note")}));
         QCOMPARE(report.anomalyCount(), 1);
+    }
+    void journalRoundTrip_data()
+    {
+        QTest::addColumn<JournalEntry>("entry");
+        JournalEntry plain = journalEntry(1);
+        QTest::newRow("plain") << plain;
+        JournalEntry awkward = journalEntry(2);
+        awkward.pageTitle = QStringLiteral("成績\t輸入\\t");
+        awkward.gradebook = QStringLiteral("/home/t/成績 冊\\n/a\tb.xlsx");
+        awkward.report = QStringLiteral("==== Quillo ====\r\n第一行\n\\第二行\\\n");
+        awkward.students = {{QStringLiteral("09\t1"), QString(), QStringLiteral("5\n8")}, {QStringLiteral("\\"), QStringLiteral("100"), QString()}};
+        QTest::newRow("tabs, line breaks, backslashes") << awkward;
+        JournalEntry none = journalEntry(3);
+        none.students.clear();
+        none.report.clear();
+        QTest::newRow("no students, no report") << none;
+    }
+
+    void journalRoundTrip()
+    {
+        QFETCH(JournalEntry, entry);
+        QTemporaryDir dir;
+        TransferJournal journal(dir.filePath(QStringLiteral("state/tallyra/transfers.tsv")));
+        QVERIFY(journal.append(journalEntry(0)));
+        QVERIFY(journal.append(entry));
+        const auto contents = journal.load();
+        QVERIFY(!contents.damaged);
+        QCOMPARE(contents.entries, (QVector<JournalEntry>{journalEntry(0), entry}));
+        // One line per transfer and per student, whatever the values hold.
+        QCOMPARE(readFile(journal.path()).count('\n'), 3 + journalEntry(0).students.size() + entry.students.size());
+        QVERIFY(journal.movedAside().isEmpty());
+    }
+
+    void journalKeepsTheLast500()
+    {
+        QTemporaryDir dir;
+        TransferJournal journal(dir.filePath(QStringLiteral("transfers.tsv")));
+        QVector<JournalEntry> full;
+        for (int n = 1; n <= TransferJournal::kMaxTransfers; ++n)
+            full << journalEntry(n);
+        QVERIFY(writeFile(journal.path(), TransferJournal::serialize(full)));
+        QCOMPARE(journal.load().entries.size(), TransferJournal::kMaxTransfers);
+        QVERIFY(journal.append(journalEntry(501)));
+        QVERIFY(journal.append(journalEntry(502)));
+        const auto entries = journal.load().entries;
+        QCOMPARE(entries.size(), TransferJournal::kMaxTransfers);
+        QCOMPARE(entries.first(), journalEntry(3)); // the oldest went first
+        QCOMPARE(entries.last(), journalEntry(502));
+        // Replaced whole: nothing half-written is left beside it.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("transfers.tsv")});
+    }
+
+    void damagedJournalIsKeptAside_data()
+    {
+        const QByteArray good = TransferJournal::serialize({journalEntry(3), journalEntry(6)});
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("cut short") << good.left(good.size() - 3);
+        QTest::newRow("no header") << good.mid(good.indexOf('\n') + 1);
+        QTest::newRow("garbage") << QByteArray("\x00\xFF\x13 not a journal\n", 19);
+        QTest::newRow("student before any transfer") << QByteArray("tallyra-transfers\t1\nS\t1\t0123\t77\t\n");
+        QTest::newRow("transfers out of order") << QByteArray(good).replace("T\t2\t", "T\t7\t");
+        QTest::newRow("unknown escape") << QByteArray(good).replace("\t三年", "\t\\q三年");
+        QTest::newRow("negative count") << QByteArray(good).replace("\t3\t1\t2\t0\t", "\t-3\t1\t2\t0\t");
+        QTest::newRow("a field missing") << QByteArray(good).replace("\t3\t1\t2\t0\t", "\t3\t1\t2\t");
+        QTest::newRow("not UTF-8") << QByteArray(good).replace("三年", "\xA4\x54");
+    }
+
+    void damagedJournalIsKeptAside()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        TransferJournal journal(dir.filePath(QStringLiteral("transfers.tsv")));
+        QVERIFY(writeFile(journal.path(), bytes));
+        QVERIFY(journal.load().damaged);
+        QVERIFY(journal.append(journalEntry(9)));
+        QCOMPARE(journal.movedAside(), journal.path() + QStringLiteral(".damaged"));
+        QCOMPARE(readFile(journal.movedAside()), bytes);
+        QCOMPARE(journal.load().entries, QVector<JournalEntry>{journalEntry(9)});
+        // A second damage never replaces the first one kept aside.
+        QVERIFY(writeFile(journal.path(), bytes));
+        QVERIFY(journal.append(journalEntry(10)));
+        QCOMPARE(journal.movedAside(), journal.path() + QStringLiteral(".2.damaged"));
+        QCOMPARE(readFile(journal.path() + QStringLiteral(".damaged")), bytes);
+    }
+
+    void journalThatCannotBeWritten_data()
+    {
+        QTest::addColumn<bool>("folderInPlace");
+        QTest::newRow("its folder is a file") << false;
+        QTest::newRow("a folder in its place") << true;
+    }
+
+    void journalThatCannotBeWritten()
+    {
+        QFETCH(bool, folderInPlace);
+        QTemporaryDir dir;
+        QString path;
+        if (folderInPlace) {
+            path = dir.filePath(QStringLiteral("transfers.tsv"));
+            QVERIFY(QDir().mkpath(path));
+        } else {
+            QVERIFY(writeFile(dir.filePath(QStringLiteral("tallyra")), "a file"));
+            path = dir.filePath(QStringLiteral("tallyra/transfers.tsv"));
+        }
+        TransferJournal journal(path);
+        QVERIFY(!journal.append(journalEntry(1)));
+        QVERIFY(journal.movedAside().isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
+    }
+
+    void journalDetailsNameEverything()
+    {
+        const JournalEntry e = journalEntry(3);
+        const QString details = TransferJournal::details(e);
+        for (const QString &piece : {e.pageTitle, e.pageUrl, e.gradebook, e.sheet, QStringLiteral("學號欄：B"),
+                                    QStringLiteral("成績欄：E"), QStringLiteral("寫入 3 筆，清空 1 筆，異常 2 筆，需留意 0 筆"),
+                                    QStringLiteral("找不到學號")})
+            QVERIFY2(details.contains(piece), qPrintable(piece));
+        QVERIFY(TransferJournal::summary(e).contains(QStringLiteral("三年一班國文")));
     }
 };
 

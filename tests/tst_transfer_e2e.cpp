@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "core/Settings.h"
 #include "import/ImportWizard.h"
+#include "import/TransferJournal.h"
 #include "import/PreviewDialog.h"
 #include "platform/Browser.h"
 #include "platform/FileDialog.h"
@@ -93,6 +94,10 @@ class TestTransferEndToEnd : public QObject {
     QString m_pressButton = QStringLiteral("Command5"); // 輸入成績, or 預覽
 
     QString report() const { return m_env->env.reportPath; }
+    QVector<tallyra::JournalEntry> journal() const
+    {
+        return tallyra::TransferJournal(m_env->env.journalPath).load().entries;
+    }
     Browser *browser() const { return m_main->WebBrowser1(); }
 
     // The values of every field of that name, in document order.
@@ -469,6 +474,18 @@ private slots:
         QCOMPARE(readFile(report()), QByteArray("earlier\r\n"));
         QCOMPARE(EmbeddedSpreadsheet::running().empty(), autoClose == 1);
         QCOMPARE(background("S0123").isEmpty(), autoMark == 0);
+
+        const auto entries = journal();
+        QCOMPARE(entries.size(), 1);
+        const tallyra::JournalEntry &e = entries.first();
+        QCOMPARE(e.pageUrl, m_site.url(QStringLiteral("/fixtures/grade-frameset.html")));
+        QCOMPARE(e.pageTitle, QStringLiteral("教師資訊系統（測試）"));
+        QCOMPARE(e.gradebook, book);
+        QCOMPARE(QStringList({e.sheet, e.idColumn, e.scoreColumn}), (QStringList{"成績", "A", "B"}));
+        QCOMPARE(QList<int>({e.written, e.emptied, e.anomalies, e.borderline}), (QList<int>{3, 0, 0, 0}));
+        QVERIFY(e.report.isEmpty());
+        QCOMPARE(e.students, (QVector<tallyra::JournalEntry::Student>{{"0123", "77", "77"}, {"0456", "88", ""}, {"1789", "100", "59.5"}}));
+        QVERIFY(qAbs(e.when.secsTo(QDateTime::currentDateTime())) < 120);
     }
 
     void refusedPages_data()
@@ -490,6 +507,7 @@ private slots:
         QCOMPARE(describe(m_boxes->shown()), QStringList{box("錯誤", QMessageBox::Critical, kRefusal)});
         QVERIFY(!QFile::exists(report()));
         QVERIFY(m_opened.isEmpty());
+        QVERIFY(!QFile::exists(m_env->env.journalPath)); // refused: nothing to record
     }
 
     void pageReloadedBetweenReadAndWrite()
@@ -554,6 +572,44 @@ private slots:
                               box("Quillo", QMessageBox::Warning, QStringLiteral("無法寫入報告檔 ") + report() + QStringLiteral("!")),
                               box("Quillo", QMessageBox::Information, reminder("暫時儲存成績"))}));
         QVERIFY(m_opened.isEmpty());
+    }
+
+    // Two transfers, two records, the report's text and the emptied fields
+    // among them; then a journal that cannot be written leaves the transfer
+    // as it was and is said on the status line.
+    void journalOfTransfers()
+    {
+        QVERIFY(navigateAndWait(browser(), QUrl(m_site.url(QStringLiteral("/fixtures/grade-frameset.html")))));
+        const QString book = writeBook(QStringLiteral("journal.xlsx"), {{"0123", 10}, {"0456", 20}});
+        transfer(book, QStringLiteral("成績"), "A", "B");
+        transfer(book, QStringLiteral("成績"), "A", "B");
+        auto entries = journal();
+        QCOMPARE(entries.size(), 2);
+        const tallyra::JournalEntry &e = entries.last();
+        QCOMPARE(QList<int>({e.written, e.emptied, e.anomalies, e.borderline}), (QList<int>{2, 1, 1, 0}));
+        QCOMPARE(entries.first().students.last(), (tallyra::JournalEntry::Student{"1789", "", "59.5"}));
+        QCOMPARE(e.students.last(), (tallyra::JournalEntry::Student{"1789", "", ""}));
+        QCOMPARE(e.students.first(), (tallyra::JournalEntry::Student{"0123", "10", "10"})); // after the first transfer
+        QVERIFY(e.report.contains(QStringLiteral("1789")));
+
+        m_boxes->clear();
+        const QString folder = QFileInfo(m_env->env.journalPath).path();
+        QVERIFY(QDir(folder).removeRecursively());
+        QFile blocker(folder); // a file where the journal's folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QStringList status;
+        transfer(book, QStringLiteral("成績"), "A", "B", [&](ImportWizard &wizard) {
+            connect(wizard.findChild<QStatusBar *>(QStringLiteral("StatusBar1")), &QStatusBar::messageChanged, this,
+                    [&](const QString &text) { status << text; });
+        });
+        QCOMPARE(describe(m_boxes->shown()),
+                 (QStringList{box("Quillo", QMessageBox::Warning, kPartial),
+                              box("Quillo", QMessageBox::Information, reminder("暫時儲存成績"))}));
+        QCOMPARE(values("S0123") + values("S0456"), (QStringList{"10", "20"}));
+        const QString failure = QStringLiteral("無法寫入輸入紀錄 %1，這次輸入沒有記錄下來。").arg(m_env->env.journalPath);
+        QVERIFY2(status.contains(failure), qPrintable(status.join(QLatin1Char('\n'))));
+        QCOMPARE(status.last(), failure); // still shown while the closing boxes are
     }
 
     void chosenSheetIsRead_data() { bothSpreadsheets(); }

@@ -7,7 +7,7 @@ qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev qt6-translatio
 libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev
 libzip-dev libgsf-1-dev libxlsxwriter-dev
 fonts-arphic-uming fonts-arphic-ukai fonts-dejavu-core
-xvfb xauth python3-openpyxl
+xvfb xauth python3-openpyxl openssl libnss3-tools
 libreoffice-calc libreoffice-dev
 dpkg-dev file lintian desktop-file-utils appstream
 "

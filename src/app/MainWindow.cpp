@@ -5,6 +5,7 @@
 #include "core/AppInfo.h"
 #include "core/Settings.h"
 #include "dialogs/AboutDialog.h"
+#include "dialogs/JournalWindow.h"
 #include "dialogs/OptionsDialog.h"
 #include "import/ImportWizard.h"
 #include "page/GradeForm.h"
@@ -144,6 +145,14 @@ void MainWindow::buildMenus()
     m_undoCheck->setInterval(1000);
     connect(m_undoCheck, &QTimer::timeout, this, &MainWindow::updateUndo);
 
+    // Beside 復原上次輸入成績: what earlier transfers wrote, read-only.
+    QAction *journal = menuBar()->addAction(QStringLiteral("輸入紀錄"));
+    journal->setObjectName(QStringLiteral("mnuJournal"));
+    connect(journal, &QAction::triggered, this, [this] {
+        auto *window = new JournalWindow(AppEnvironment::current().journalPath, this);
+        window->show();
+    });
+
     QMenu *file = menuBar()->addMenu(QStringLiteral("關於"));
     file->setObjectName(QStringLiteral("mnuFile"));
     QAction *about = file->addAction(QStringLiteral("關於本程式"));
@@ -170,8 +179,7 @@ void MainWindow::Form_Load()
     LoadSettings();
     QCoreApplication::processEvents();
 
-    m_portalUrl = QStringLiteral("http://") + env.portalServer + QStringLiteral("/qv/index.php?ver=")
-                  + AppInfo::versionDigits();
+    m_portalUrl = env.servers.portal;
     m_browser->Navigate(m_portalUrl);
 }
 
@@ -237,8 +245,7 @@ void MainWindow::cmdforward_Click() { m_browser->GoForward(); }
 
 void MainWindow::cmdhome_Click()
 {
-    m_browser->Navigate(QStringLiteral("http://") + AppEnvironment::current().tisServer
-                        + QStringLiteral("/teacher/signform.asp"));
+    m_browser->Navigate(AppEnvironment::current().servers.tis);
 }
 
 void MainWindow::cmdstop_Click() { m_browser->Stop(); }
@@ -367,8 +374,7 @@ void MainWindow::mnuAbout_Click()
 
 void MainWindow::Mweb_Click()
 {
-    Shell::open(QUrl(QStringLiteral("http://") + AppEnvironment::current().helpServer
-                     + QStringLiteral("/html/document.html")));
+    Shell::open(QUrl(AppEnvironment::current().servers.help));
 }
 
 void MainWindow::mnuExit_Click() { close(); }
@@ -403,8 +409,7 @@ void MainWindow::WebBrowser1_WindowClosing()
 void MainWindow::WebBrowser1_NavigateError(const QString &url)
 {
     if (!m_portalUrl.isEmpty() && url == m_portalUrl)
-        m_browser->Navigate(QStringLiteral("http://") + AppEnvironment::current().schoolServer
-                            + QStringLiteral("/employee.htm"));
+        m_browser->Navigate(AppEnvironment::current().servers.school);
 }
 
 } // namespace tallyra

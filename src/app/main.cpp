@@ -2,7 +2,9 @@
 #include "core/AppIcon.h"
 #include "core/AppInfo.h"
 #include "app/MainWindow.h"
+#include "core/ServerFile.h"
 #include "core/Settings.h"
+#include "platform/MessageBox.h"
 #include "platform/EndRequest.h"
 #include "platform/calc/CalcSpreadsheet.h"
 
@@ -36,11 +38,13 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(TALLYRA_DESKTOP_ID));
 
     tallyra::AppEnvironment env = tallyra::AppEnvironment::compiledIn();
-    // The executable's one test seam: the installed-layout test points every
-    // server at a demo site on a port of its own.
-    if (const QString server = qEnvironmentVariable("TALLYRA_TEST_SERVER"); !server.isEmpty())
-        env.portalServer = env.tisServer = env.helpServer = env.schoolServer = server;
+    // The executable's one test seam, TALLYRA_TEST_SERVER: the installed-layout
+    // test points every server at a demo site on a port of its own.
+    const auto servers =
+        tallyra::ServerFile::forRun(env.serversFile, env.servers, qEnvironmentVariable("TALLYRA_TEST_SERVER"));
+    env.servers = servers.addresses;
     tallyra::AppEnvironment::setCurrent(env);
+    logFile("servers file:", env.serversFile);
     logFile("settings file:", tallyra::SettingsFile::path(env.settingsFolder));
     logFile("start page:", env.dataFolder + QStringLiteral("/start.htm"));
     logFile("Calc plugin:", tallyra::CalcSpreadsheet::defaultOptions().pluginPath);
@@ -53,6 +57,11 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(&qtTranslations);
     // The main window ends the run itself; gradebook windows must not keep it alive.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // Said once, before the portal opens: which lines fell back to the defaults.
+    if (!servers.problems.isEmpty())
+        tallyra::MessageBox::warning(nullptr, tallyra::ServerFile::problemMessage(env.serversFile, servers.problems),
+                                     QStringLiteral("Quillo"));
 
     tallyra::MainWindow window;
     // A session that ends closes the window like the teacher would, so the settings are kept.

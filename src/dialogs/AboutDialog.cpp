@@ -68,7 +68,25 @@ AboutDialog::AboutDialog(QWidget *parent)
     version->setGeometry(twipsRect(1530, 780, 3525, 225));
     version->setFont(Fonts::ming(9.75));
 
-    auto *contact = new LinkLabel(QStringLiteral("連絡：") + AppEnvironment::current().authorMail, this);
+    auto *licence = new QLabel(QStringLiteral("本程式是自由軟體，依 GNU 通用公共授權條款第 3 版或更新版本 (GPL-3.0-or-later) 發布。"),
+                               this);
+    licence->setObjectName(QStringLiteral("lblLicense"));
+    licence->setGeometry(twipsRect(1530, 1080, 3960, 480));
+    licence->setFont(Fonts::ming(9));
+    licence->setWordWrap(true);
+
+    // The school's IT person checks here which system servers.ini made this copy open.
+    const QString portalUrl = AppEnvironment::current().servers.portal;
+    auto *portal = new QLabel(this);
+    portal->setObjectName(QStringLiteral("lblPortal"));
+    portal->setGeometry(twipsRect(120, 1920, 5490, 285));
+    portal->setFont(Fonts::ming(9));
+    portal->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    portal->setToolTip(portalUrl);
+    portal->setText(portal->fontMetrics().elidedText(QStringLiteral("入口網站：") + portalUrl, Qt::ElideMiddle,
+                                                     portal->width()));
+
+    auto *contact = new LinkLabel(QStringLiteral("連絡：") + AppEnvironment::current().servers.authorMail, this);
     contact->setObjectName(QStringLiteral("Label2"));
     QFont contactFont = Fonts::tahoma(12);
     contactFont.setUnderline(true);
@@ -120,7 +138,7 @@ void AboutDialog::Label2_Click(int index)
     if (index != kContactIndex)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    Shell::open(QUrl(QStringLiteral("mailto:") + AppEnvironment::current().authorMail));
+    Shell::open(QUrl(QStringLiteral("mailto:") + AppEnvironment::current().servers.authorMail));
     QApplication::restoreOverrideCursor();
 }
 

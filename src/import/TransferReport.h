@@ -24,11 +24,15 @@ public:
     // then the borderline notes. Nothing is written, and the earlier file
     // stays, when there is neither. False when the file could not be written.
     bool save(const QStringList &notes);
+    // What save writes, with "\n" line breaks; "" when it writes nothing.
+    QString text(const QStringList &notes) const;
 
     static QString anomalyHeader() { return QStringLiteral("==== Quillo: 成績輸入異常狀況回報 ===="); }
     static QString borderlineHeader() { return QStringLiteral("==== Quillo: 提醒您注意以下成績 ===="); }
 
 private:
+    QStringList lines(const QStringList &notes) const;
+
     QString m_path;
     QStringList m_anomalies;
 };

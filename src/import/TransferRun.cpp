@@ -4,6 +4,7 @@
 #include "core/Settings.h"
 #include "import/PreviewDialog.h"
 #include "import/TransferCheck.h"
+#include "import/TransferJournal.h"
 #include "import/TransferPreview.h"
 #include "import/TransferReport.h"
 #include "page/GradeForm.h"
@@ -11,6 +12,7 @@
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -214,6 +216,7 @@ TransferRun::Next TransferRun::write(const Prepared &prepared)
         else if (student.borderline)
             notes << ScoreRules::borderlineNote(student.id, student.outcome.score);
     }
+    journal(prepared, report, notes);
     finish(plan, notes, report);
     return Next::Close;
 }
@@ -240,6 +243,40 @@ Browser::WriteFate TransferRun::followLateWrite(const Prepared &prepared, const 
     }
 }
 
+void TransferRun::journal(const Prepared &prepared, const TransferReport &report, const QStringList &notes)
+{
+    JournalEntry entry;
+    entry.when = QDateTime::currentDateTime();
+    entry.pageUrl = m_browser->url().toString();
+    entry.pageTitle = m_browser->title();
+    entry.gradebook = m_session.fileName();
+    entry.sheet = m_choice.sheetName;
+    entry.idColumn = m_choice.idLetter;
+    entry.scoreColumn = QString(QChar(u'A' + m_choice.scoreColumn - 1));
+    entry.anomalies = report.anomalyCount();
+    entry.borderline = int(notes.size());
+    entry.report = report.text(notes);
+    QHash<int, QString> writtenByField;
+    for (const FieldWrite &w : prepared.plan.writes) {
+        if (w.target == FieldWrite::Target::Value)
+            writtenByField.insert(w.index, w.text);
+    }
+    for (const StudentResult &student : prepared.plan.students) {
+        const auto written = writtenByField.constFind(student.fieldIndex);
+        if (written == writtenByField.cend())
+            continue; // a field left as it was
+        (written->isEmpty() ? entry.emptied : entry.written) += 1;
+        entry.students.push_back({student.id, *written, prepared.snapshot.elements.value(student.fieldIndex).value});
+    }
+    TransferJournal journal(AppEnvironment::current().journalPath);
+    // The scores are on the page either way: a journal that cannot be kept
+    // is said, never a reason to stop.
+    if (!journal.append(entry)) {
+        m_journalFailure = QStringLiteral("無法寫入輸入紀錄 %1，這次輸入沒有記錄下來。").arg(journal.path());
+        say(m_journalFailure);
+    }
+}
+
 void TransferRun::openReport(const TransferReport &report, bool saved)
 {
     if (!saved) {
@@ -257,6 +294,8 @@ void TransferRun::finish(const TransferPlan &plan, const QStringList &notes, Tra
     say(QStringLiteral("醒目標示程序處理中...請稍待..."));
     if (settings().AutoMark == 1)
         GradePage::markColor(m_browser); // a failure here does not stop the sequence
+    if (!m_journalFailure.isEmpty())
+        say(m_journalFailure);
 
     if (report.anomalyCount() > 0) {
         MessageBox::warning(m_parent, QStringLiteral("您指定的分數已經輸入到「教師資訊系統」中，部份成績無法輸入!!"), title);

@@ -63,6 +63,7 @@ private:
     Next write(const Prepared &prepared);
     Browser::WriteFate followLateWrite(const Prepared &prepared, const QVector<int> &keys, const WriteReport &written);
     void finish(const TransferPlan &plan, const QStringList &notes, TransferReport &report);
+    void journal(const Prepared &prepared, const TransferReport &report, const QStringList &notes);
     void openReport(const TransferReport &report, bool saved);
     void say(const QString &text) const;
 
@@ -72,6 +73,7 @@ private:
     Choice m_choice;
     StatusSink m_status;
     TransferUndo m_undo;
+    QString m_journalFailure; // said again after the steps that replace the status line
     int m_lateWriteAskMs = 30000;
 };
 

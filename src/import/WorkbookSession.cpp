@@ -12,6 +12,7 @@ QStringList WorkbookSession::open(const QString &fileName, bool readOnly)
 {
     m_app.reset();
     m_failure.clear();
+    m_fileName = fileName;
     m_app = Spreadsheet::start();
     if (!m_app)
         return {};

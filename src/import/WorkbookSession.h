@@ -30,6 +30,8 @@ public:
     void release() { m_app.reset(); }
 
     const std::shared_ptr<Spreadsheet> &ExcelApp() const { return m_app; }
+    // The file the last open was asked for, for the journal of transfers.
+    const QString &fileName() const { return m_fileName; }
 
     // Why the last open could not read its file, in one line; empty when
     // it could, or when the spreadsheet application told the teacher itself.
@@ -38,6 +40,7 @@ public:
 private:
     std::shared_ptr<Spreadsheet> m_app;
     QString m_failure;
+    QString m_fileName;
 };
 
 } // namespace tallyra

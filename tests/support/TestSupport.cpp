@@ -42,12 +42,15 @@ DemoSiteProcess::~DemoSiteProcess()
     }
 }
 
-bool DemoSiteProcess::start(const QString &fixturesFolder)
+bool DemoSiteProcess::start(const QString &fixturesFolder, const QString &certificate, const QString &key)
 {
     m_process = std::make_unique<QProcess>();
     QStringList args{QStringLiteral("--port"), QStringLiteral("0")};
     if (!fixturesFolder.isEmpty())
         args << QStringLiteral("--fixtures") << fixturesFolder;
+    m_https = !certificate.isEmpty();
+    if (m_https)
+        args << QStringLiteral("--tls") << certificate << key;
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process->start(QStringLiteral(TALLYRA_BIN_DIR "/tallyra-demo-site"), args);
     if (!m_process->waitForStarted(10000))
@@ -61,9 +64,64 @@ bool DemoSiteProcess::start(const QString &fixturesFolder)
     return ok && m_port > 0;
 }
 
-QString DemoSiteProcess::server() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+QString DemoSiteProcess::server() const
+{
+    return (m_https ? QStringLiteral("https://") : QString()) + QStringLiteral("127.0.0.1:%1").arg(m_port);
+}
 
-QString DemoSiteProcess::url(const QString &path) const { return QStringLiteral("http://") + server() + path; }
+QString DemoSiteProcess::url(const QString &path) const
+{
+    return (m_https ? QString() : QStringLiteral("http://")) + server() + path;
+}
+
+namespace {
+bool runTool(const QString &program, const QStringList &args, QString *error)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (!ok && error)
+        *error = program + QLatin1Char(' ') + args.join(QLatin1Char(' ')) + QStringLiteral(": ") + QString::fromLocal8Bit(p.readAll());
+    return ok;
+}
+} // namespace
+
+bool TestAuthority::make(const QString &folder, const QString &name, QString *error)
+{
+    m_folder = folder;
+    m_name = name;
+    const QString openssl = QStringLiteral("openssl");
+    const QString extensions = folder + QStringLiteral("/site.ext");
+    QFile ext(extensions);
+    if (!ext.open(QIODevice::WriteOnly))
+        return false;
+    // Chromium checks the address against subjectAltName only.
+    ext.write("basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment\n"
+              "extendedKeyUsage=serverAuth\nsubjectAltName=IP:127.0.0.1\n");
+    ext.close();
+    return runTool(openssl, {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                             "-keyout", folder + "/ca.key", "-out", authority(), "-subj", "/CN=" + name,
+                             "-addext", "basicConstraints=critical,CA:TRUE",
+                             "-addext", "keyUsage=critical,keyCertSign,cRLSign"}, error)
+           && runTool(openssl, {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", key(), "-out", folder + "/site.csr",
+                                "-subj", "/CN=127.0.0.1"}, error)
+           && runTool(openssl, {"x509", "-req", "-in", folder + "/site.csr", "-CA", authority(), "-CAkey",
+                                folder + "/ca.key", "-CAcreateserial", "-days", "2", "-out", certificate(),
+                                "-extfile", extensions}, error);
+}
+
+bool TestAuthority::trustIn(const QString &home, QString *error) const
+{
+    const QString db = home + QStringLiteral("/.pki/nssdb");
+    if (!QDir().mkpath(db))
+        return false;
+    const QString where = QStringLiteral("sql:") + db;
+    if (!QFile::exists(db + QStringLiteral("/cert9.db"))
+        && !runTool(QStringLiteral("certutil"), {"-N", "-d", where, "--empty-password"}, error))
+        return false;
+    return runTool(QStringLiteral("certutil"), {"-A", "-d", where, "-n", m_name, "-t", "C,,", "-i", authority()}, error);
+}
 
 int closedPort()
 {
@@ -104,14 +162,13 @@ MessageBoxScript::~MessageBoxScript() { MessageBox::setHandler({}); }
 TestEnvironment::TestEnvironment(const QString &server)
 {
     env = AppEnvironment::compiledIn();
-    env.portalServer = server;
-    env.tisServer = server;
-    env.helpServer = server;
-    env.schoolServer = server;
+    env.servers = ServerFile::onServer(server, env.servers.authorMail);
     env.applicationFolder = QStringLiteral(TALLYRA_BIN_DIR);
     env.dataFolder = env.applicationFolder;
     env.settingsFolder = settingsDir.path();
     env.reportPath = homeDir.path() + QStringLiteral("/toExcelLog.txt");
+    env.journalPath = homeDir.path() + QStringLiteral("/state/tallyra/transfers.tsv");
+    env.serversFile = settingsDir.path() + QStringLiteral("/servers.ini");
     env.persistentBrowserProfile = false;
     env.endApplication = [this] { ++endRequests; };
 }

@@ -28,15 +28,35 @@ void prepareWebEngine();
 class DemoSiteProcess {
 public:
     ~DemoSiteProcess();
-    // Serves `fixturesFolder` (if given) under /fixtures/.
-    bool start(const QString &fixturesFolder = {});
+    // Serves `fixturesFolder` (if given) under /fixtures/; HTTPS with
+    // `certificate` and `key` (PEM files) when given.
+    bool start(const QString &fixturesFolder = {}, const QString &certificate = {}, const QString &key = {});
     int port() const { return m_port; }
-    QString server() const; // "127.0.0.1:port"
+    QString server() const; // "127.0.0.1:port", or "https://127.0.0.1:port" for HTTPS
     QString url(const QString &path) const;
 
 private:
     std::unique_ptr<QProcess> m_process;
     int m_port = -1;
+    bool m_https = false;
+};
+
+// A certificate authority of the test's own, made with openssl, and a
+// certificate for 127.0.0.1 that it signed.
+class TestAuthority {
+public:
+    // Makes both in `folder`; false, with openssl's words in `error`, when it could not.
+    bool make(const QString &folder, const QString &name, QString *error = nullptr);
+    QString authority() const { return m_folder + QStringLiteral("/ca.pem"); }
+    QString certificate() const { return m_folder + QStringLiteral("/site.pem"); }
+    QString key() const { return m_folder + QStringLiteral("/site.key"); }
+    // Trusts the authority in the browser's certificate database under
+    // `home` (~/.pki/nssdb), as a school's IT person would for its own.
+    bool trustIn(const QString &home, QString *error = nullptr) const;
+
+private:
+    QString m_folder;
+    QString m_name;
 };
 
 // A loopback port with nothing listening on it.
