@@ -427,7 +427,7 @@ private:
         while (xml.next() && !xml.isEnd(QLatin1StringView("c"))) {
             if (xml.isStart(QLatin1StringView("v"))) {
                 // Copied into a buffer of its own, kept from cell to cell.
-                const QByteArray &bytes = xml.elementBytes();
+                const QByteArrayView bytes = xml.elementBytes();
                 m_value.resize(0);
                 m_value.append(bytes);
                 hasValue = true;

@@ -1,16 +1,22 @@
 #include "workbook/XmlSupport.h"
 
+#include <array>
 #include <cstring>
 
 namespace tallyra::WorkbookReader {
 
 namespace {
 
-bool isNameChar(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' || c == '_' || c == '-'
-           || c == '.' || (c & 0x80);
-}
+// Looked up rather than compared: a name is scanned a byte at a time.
+constexpr auto kNameChars = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[size_t(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':'
+                           || c == '_' || c == '-' || c == '.' || c >= 0x80;
+    return table;
+}();
+
+bool isNameChar(char c) { return kNameChars[quint8(c)]; }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -18,7 +24,7 @@ bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 // is at most 32,767 characters in any spreadsheet.
 constexpr qsizetype kLongestText = 16 * 1024 * 1024;
 
-void appendUtf8(QByteArray &out, uint code)
+void appendUtf8(std::string &out, uint code)
 {
     if (code < 0x80) {
         out += char(code);
@@ -37,17 +43,12 @@ void appendUtf8(QByteArray &out, uint code)
     }
 }
 
-void split(const QByteArray &qualified, QByteArrayView &prefix, QByteArrayView &local)
+void split(const std::string &qualified, QByteArrayView &prefix, QByteArrayView &local)
 {
-    const qsizetype colon = qualified.indexOf(':');
-    prefix = QByteArrayView(qualified.constData(), std::max<qsizetype>(colon, 0));
-    local = QByteArrayView(qualified.constData() + colon + 1, qualified.size() - colon - 1);
-}
-
-void setTo(QByteArray &to, const char *data, qsizetype length)
-{
-    to.resize(0);
-    to.append(data, length);
+    const auto found = qualified.find(':');
+    const qsizetype colon = found == std::string::npos ? -1 : qsizetype(found);
+    prefix = QByteArrayView(qualified.data(), std::max<qsizetype>(colon, 0));
+    local = QByteArrayView(qualified.data() + colon + 1, qsizetype(qualified.size()) - colon - 1);
 }
 
 } // namespace
@@ -109,31 +110,31 @@ void XmlPart::skipPast(const char *terminator)
     }
 }
 
-void XmlPart::readName(QByteArray &into)
+void XmlPart::readName(std::string &into)
 {
-    const qsizetype start = m_at;
     qsizetype length = 0;
-    while (true) {
-        if (m_at + length >= m_buffer.size()) {
-            // fill() may move the buffer; count from where the name began.
-            m_at = start;
-            if (!fill(length + 1))
-                fail();
-        }
-        if (!isNameChar(m_buffer[m_at + length]))
+    for (;;) {
+        // Scanned in place; the buffer is refilled only at its end.
+        const char *data = m_buffer.constData() + m_at;
+        const qsizetype available = std::min<qsizetype>(m_buffer.size() - m_at, 4097);
+        while (length < available && isNameChar(data[length]))
+            ++length;
+        if (length > 4096)
+            fail();
+        if (length < available)
             break;
-        if (++length > 4096)
+        if (!fill(length + 1))
             fail();
     }
     if (length == 0)
         fail();
-    setTo(into, m_buffer.constData() + m_at, length);
+    into.assign(m_buffer.constData() + m_at, size_t(length));
     m_at += length;
 }
 
 // Literal text as XML reads it: a line end (CR LF or CR) is one LF; in an
 // attribute value every white-space character is a blank.
-static void appendLiteral(QByteArray &out, const char *from, qsizetype length, bool attribute)
+static void appendLiteral(std::string &out, const char *from, qsizetype length, bool attribute)
 {
     if (!std::memchr(from, '\r', size_t(length)) && (!attribute || (!std::memchr(from, '\n', size_t(length)) && !std::memchr(from, '\t', size_t(length))))) {
         out.append(from, length);
@@ -154,9 +155,19 @@ static void appendLiteral(QByteArray &out, const char *from, qsizetype length, b
 
 // Text with its references replaced: &lt; &gt; &amp; &quot; &apos; &#N; &#xH;
 // (a character given by reference is kept as it is).
-void XmlPart::decodeInto(QByteArray &out, const char *from, qsizetype length, bool attribute)
+void XmlPart::decodeInto(std::string &out, const char *from, qsizetype length, bool attribute)
 {
     const char *end = from + length;
+    if (attribute && length <= 64) {
+        // A cell's attributes are short and plain: one pass to tell.
+        qsizetype i = 0;
+        while (i < length && from[i] != '&' && from[i] != '\r' && from[i] != '\n' && from[i] != '\t')
+            ++i;
+        if (i == length) {
+            out.append(from, size_t(length));
+            return;
+        }
+    }
     while (from < end) {
         const char *amp = static_cast<const char *>(std::memchr(from, '&', size_t(end - from)));
         if (!amp) {
@@ -196,6 +207,11 @@ void XmlPart::readStartTag()
     readName(m_qualified);
     split(m_qualified, m_prefix, m_name);
     m_attributeCount = 0;
+    // Views into a short std::string move with it: re-split after growing.
+    const auto resplit = [this] {
+        for (size_t i = 0; i < m_attributeCount; ++i)
+            split(m_attributes[i].qualified, m_attributes[i].prefix, m_attributes[i].name);
+    };
     for (;;) {
         while (isSpace(peek()))
             ++m_at;
@@ -209,8 +225,10 @@ void XmlPart::readStartTag()
             m_pendingEnd = true;
             break;
         }
-        if (m_attributeCount == m_attributes.size())
+        if (m_attributeCount == m_attributes.size()) {
             m_attributes.emplace_back();
+            resplit();
+        }
         Attribute &a = m_attributes[m_attributeCount++];
         readName(a.qualified);
         split(a.qualified, a.prefix, a.name);
@@ -223,24 +241,36 @@ void XmlPart::readStartTag()
         if (quote != '"' && quote != '\'')
             fail();
         ++m_at;
+        // Up to the closing quote, with no "<" before it.
         qsizetype length = 0;
-        while (peek(length) != quote) {
-            if (peek(length) == '<' || ++length > kLongestText)
+        for (qsizetype scanned = 0;;) {
+            const char *data = m_buffer.constData() + m_at;
+            const qsizetype available = m_buffer.size() - m_at;
+            const void *found = std::memchr(data + scanned, quote, size_t(available - scanned));
+            const qsizetype end = found ? static_cast<const char *>(found) - data : available;
+            if (end > kLongestText || std::memchr(data + scanned, '<', size_t(end - scanned)))
+                fail();
+            if (found) {
+                length = end;
+                break;
+            }
+            scanned = available;
+            if (!fill(available + 1))
                 fail();
         }
-        a.value.resize(0);
+        a.value.clear();
         decodeInto(a.value, m_buffer.constData() + m_at, length, true);
         m_at += length + 1;
         if (a.prefix.isEmpty() && a.name == "xmlns")
-            m_namespaces.insert(QByteArray(), a.value);
+            m_namespaces.insert(QByteArray(), QByteArray(a.value.data(), qsizetype(a.value.size())));
         else if (a.prefix == "xmlns")
-            m_namespaces.insert(a.name.toByteArray(), a.value);
+            m_namespaces.insert(a.name.toByteArray(), QByteArray(a.value.data(), qsizetype(a.value.size())));
     }
     if (m_pendingEnd)
         return;
     if (m_depth == m_open.size())
         m_open.emplace_back();
-    setTo(m_open[m_depth++], m_qualified.constData(), m_qualified.size());
+    m_open[m_depth++] = m_qualified;
 }
 
 bool XmlPart::next()
@@ -253,7 +283,7 @@ bool XmlPart::next()
             m_sawRoot = true;
         return true;
     }
-    m_text.resize(0);
+    m_text.clear();
     for (;;) {
         if (!fill(1)) {
             if (m_depth != 0 || !m_sawRoot)
@@ -261,7 +291,7 @@ bool XmlPart::next()
             m_token = Token::None;
             return false;
         }
-        if (m_buffer[m_at] != '<') {
+        if (m_buffer.constData()[m_at] != '<') {
             // Characters up to the next tag, decoded.
             qsizetype length = 0;
             for (;;) {
@@ -284,7 +314,7 @@ bool XmlPart::next()
                 for (char c : m_text)
                     if (!isSpace(c))
                         fail();
-                m_text.resize(0);
+                m_text.clear();
                 continue;
             }
             m_token = Token::Characters;
@@ -350,9 +380,9 @@ bool XmlPart::next()
     }
 }
 
-const QByteArray &XmlPart::elementBytes()
+QByteArrayView XmlPart::elementBytes()
 {
-    m_elementText.resize(0);
+    m_elementText.clear();
     while (next()) {
         if (m_token == Token::Characters)
             m_elementText += m_text;

@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tallyra::WorkbookReader {
@@ -35,11 +36,13 @@ class XmlPart {
 public:
     enum class Token { None, Start, End, Characters };
 
+    // std::string rather than QByteArray: assigning one that has the room
+    // is a plain copy, and a sheet assigns a few per cell.
     struct Attribute {
-        QByteArray qualified;
+        std::string qualified;
         QByteArrayView prefix; // within `qualified`
         QByteArrayView name;   // local, within `qualified`
-        QByteArray value;      // UTF-8, references replaced
+        std::string value;     // UTF-8, references replaced
     };
 
     XmlPart(ZipPackage &package, const QString &name);
@@ -58,6 +61,7 @@ public:
     // The current element's local name, and its namespace URI.
     QLatin1StringView name() const { return QLatin1StringView(m_name.data(), m_name.size()); }
     QByteArray namespaceUri() const { return m_namespaces.value(m_prefix.toByteArray()); }
+    QByteArrayView prefix() const { return m_prefix; }
 
     // An attribute of the current start element by its local name,
     // whatever its prefix; empty when it has none.
@@ -77,10 +81,11 @@ public:
 
     // The characters of the current Characters token.
     QString text() const { return utf8Text(m_text); }
+    QByteArrayView textBytes() const { return m_text; }
 
     // The text of the current element, which holds no other element.
     QString elementText() { return utf8Text(elementBytes()); }
-    const QByteArray &elementBytes();
+    QByteArrayView elementBytes();
 
     // Leaves the current element with all it holds.
     void skipElement();
@@ -98,12 +103,12 @@ private:
     {
         if (!fill(ahead + 1))
             fail();
-        return m_buffer[m_at + ahead];
+        return m_buffer.constData()[m_at + ahead];
     }
     void expect(const char *literal);
     void skipPast(const char *terminator);
-    void readName(QByteArray &into);
-    void decodeInto(QByteArray &out, const char *from, qsizetype length, bool attribute);
+    void readName(std::string &into);
+    void decodeInto(std::string &out, const char *from, qsizetype length, bool attribute);
     void readStartTag();
 
     ZipPackage &m_package;
@@ -115,14 +120,14 @@ private:
     Token m_token = Token::None;
     bool m_pendingEnd = false; // after an empty-element tag
     // Buffers are kept and refilled, so that reading a cell allocates nothing.
-    QByteArray m_qualified;
+    std::string m_qualified;
     QByteArrayView m_prefix; // within m_qualified
     QByteArrayView m_name;   // within m_qualified
     std::vector<Attribute> m_attributes;
     size_t m_attributeCount = 0;
-    QByteArray m_text;
-    QByteArray m_elementText;
-    std::vector<QByteArray> m_open; // qualified names of the open elements, reused
+    std::string m_text;
+    std::string m_elementText;
+    std::vector<std::string> m_open; // qualified names of the open elements, reused
     size_t m_depth = 0;
     QHash<QByteArray, QByteArray> m_namespaces;
     bool m_sawRoot = false;
