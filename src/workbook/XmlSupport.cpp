@@ -110,24 +110,32 @@ void XmlPart::skipPast(const char *terminator)
     }
 }
 
-void XmlPart::readName(std::string &into)
+qsizetype XmlPart::scanName()
 {
     qsizetype length = 0;
     for (;;) {
-        // Scanned in place; the buffer is refilled only at its end.
+        // A QByteArray ends in '\0', which is no name character: the scan
+        // needs no bound of its own.
         const char *data = m_buffer.constData() + m_at;
-        const qsizetype available = std::min<qsizetype>(m_buffer.size() - m_at, 4097);
-        while (length < available && isNameChar(data[length]))
+        const qsizetype available = m_buffer.size() - m_at;
+        while (isNameChar(data[length]))
             ++length;
         if (length > 4096)
             fail();
         if (length < available)
             break;
+        length = available;
         if (!fill(length + 1))
             fail();
     }
     if (length == 0)
         fail();
+    return length;
+}
+
+void XmlPart::readName(std::string &into)
+{
+    const qsizetype length = scanName();
     into.assign(m_buffer.constData() + m_at, size_t(length));
     m_at += length;
 }
@@ -204,8 +212,13 @@ void XmlPart::decodeInto(std::string &out, const char *from, qsizetype length, b
 
 void XmlPart::readStartTag()
 {
-    readName(m_qualified);
-    split(m_qualified, m_prefix, m_name);
+    // Read straight into the open elements' stack; it stays beyond the
+    // top for an empty-element tag.
+    if (m_depth == m_open.size())
+        m_open.emplace_back();
+    std::string &qualified = m_open[m_depth];
+    readName(qualified);
+    split(qualified, m_prefix, m_name);
     m_attributeCount = 0;
     // Views into a short std::string move with it: re-split after growing.
     const auto resplit = [this] {
@@ -261,16 +274,16 @@ void XmlPart::readStartTag()
         a.value.clear();
         decodeInto(a.value, m_buffer.constData() + m_at, length, true);
         m_at += length + 1;
-        if (a.prefix.isEmpty() && a.name == "xmlns")
+        if (a.prefix.isEmpty() && a.name == "xmlns") {
             m_namespaces.insert(QByteArray(), QByteArray(a.value.data(), qsizetype(a.value.size())));
-        else if (a.prefix == "xmlns")
+            ++m_declarations;
+        } else if (a.prefix == "xmlns") {
             m_namespaces.insert(a.name.toByteArray(), QByteArray(a.value.data(), qsizetype(a.value.size())));
+            ++m_declarations;
+        }
     }
-    if (m_pendingEnd)
-        return;
-    if (m_depth == m_open.size())
-        m_open.emplace_back();
-    m_open[m_depth++] = m_qualified;
+    if (!m_pendingEnd)
+        ++m_depth;
 }
 
 bool XmlPart::next()
@@ -358,14 +371,18 @@ bool XmlPart::next()
         }
         if (c == '/') {
             m_at += 2;
-            readName(m_qualified);
+            // Compared in place with the open element's name.
+            const qsizetype length = scanName();
+            const bool matches = m_depth > 0 && size_t(length) == m_open[m_depth - 1].size()
+                                 && std::memcmp(m_buffer.constData() + m_at, m_open[m_depth - 1].data(), size_t(length)) == 0;
+            m_at += length;
             while (isSpace(peek()))
                 ++m_at;
             expect(">");
-            if (m_depth == 0 || m_open[m_depth - 1] != m_qualified)
+            if (!matches)
                 fail();
             --m_depth;
-            split(m_qualified, m_prefix, m_name);
+            split(m_open[m_depth], m_prefix, m_name);
             if (m_depth == 0)
                 m_sawRoot = true;
             m_token = Token::End;

@@ -78,6 +78,9 @@ public:
     }
     std::span<const Attribute> attributes() const { return {m_attributes.data(), m_attributeCount}; }
     QByteArray namespaceOf(QByteArrayView prefix) const { return m_namespaces.value(prefix.toByteArray()); }
+    // Counts the namespace declarations seen, so that a caller may keep
+    // what it looked up until the next one.
+    quint64 namespaceDeclarations() const { return m_declarations; }
 
     // The characters of the current Characters token.
     QString text() const { return utf8Text(m_text); }
@@ -107,6 +110,7 @@ private:
     }
     void expect(const char *literal);
     void skipPast(const char *terminator);
+    qsizetype scanName(); // the length of the name at m_at
     void readName(std::string &into);
     void decodeInto(std::string &out, const char *from, qsizetype length, bool attribute);
     void readStartTag();
@@ -120,9 +124,8 @@ private:
     Token m_token = Token::None;
     bool m_pendingEnd = false; // after an empty-element tag
     // Buffers are kept and refilled, so that reading a cell allocates nothing.
-    std::string m_qualified;
-    QByteArrayView m_prefix; // within m_qualified
-    QByteArrayView m_name;   // within m_qualified
+    QByteArrayView m_prefix; // within the element's entry of m_open
+    QByteArrayView m_name;   // within the element's entry of m_open
     std::vector<Attribute> m_attributes;
     size_t m_attributeCount = 0;
     std::string m_text;
@@ -130,6 +133,7 @@ private:
     std::vector<std::string> m_open; // qualified names of the open elements, reused
     size_t m_depth = 0;
     QHash<QByteArray, QByteArray> m_namespaces;
+    quint64 m_declarations = 0;
     bool m_sawRoot = false;
 };
 
