@@ -163,10 +163,12 @@ bool parseReference(QByteArrayView ref, std::int64_t &row, std::int64_t &column)
 
 double parseNumber(QByteArrayView text)
 {
+    double value = 0;
+    if (parseShortDecimal(text, value))
+        return value;
     text = text.trimmed();
     if (text.startsWith('+'))
         text = text.sliced(1);
-    double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.isEmpty() || error != std::errc() || end != text.data() + text.size())
         refuse(ReadFailure::Damaged);
