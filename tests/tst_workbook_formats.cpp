@@ -277,6 +277,16 @@ private slots:
         chart = withPart(chart, "xl/chartsheets/sheet1.xml", "<chartsheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>9</v></c></row></sheetData></chartsheet>");
         QTest::newRow("chart sheet without cells") << zipOf(chart) << QStringList{"sheet S", "S!A1 number 1", "sheet Chart1"};
 
+        // Short decimals take a quicker way than the rest: both read alike.
+        QTest::newRow("numbers in every form") << zipOf(xlsxParts(
+            "<row r=\"1\"><c r=\"A1\"><v> 7 </v></c><c r=\"B1\"><v>1e3</v></c><c r=\"C1\"><v>007</v></c><c r=\"D1\"><v>-0</v></c><c r=\"E1\"><v>123456789012345678</v></c>"
+            "<c r=\"F1\"><v>0.1234567890123456</v></c><c r=\"G1\"><v>-12.5</v></c><c r=\"H1\"><v>5.</v></c><c r=\"I1\"><v>.5</v></c><c r=\"J1\"><v>+5</v></c>"
+            "<c r=\"K1\"><v>0.000012</v></c><c r=\"L1\"><v>99999999999999.9</v></c><c r=\"M1\"><v>1E-7</v></c></row>"))
+            << QStringList{"sheet S", "S!A1 number 7", "S!B1 number 1000", "S!C1 number 7",
+                           "S!D1 number 0", "S!E1 number 1.23456789012346E+17", "S!F1 number 0.123456789012346", "S!G1 number -12.5",
+                           "S!H1 number 5", "S!I1 number 0.5", "S!J1 number 5", "S!K1 number 1.2E-05",
+                           "S!L1 number 99999999999999.9", "S!M1 number 1E-07"};
+
         QTest::newRow("the largest sheet's last cell") << zipOf(xlsxParts(
             "<row r=\"1048576\"><c r=\"XFD1048576\"><v>1</v></c></row>")) << QStringList{"sheet S", "S!XFD1048576 number 1"};
     }
@@ -324,6 +334,23 @@ private slots:
             "</table:table-row>")
             << QStringList{"sheet T", "T!A1 error #DIV/0!", "T!B1 boolean TRUE", "T!C1 text 缺考", "T!D1 error #N/A",
                            "T!E1 number 0.5", "T!F1 number 45352.5", "T!G1 number 1.5"};
+        QTest::newRow("numbers in every form") << odsOf(
+            "<table:table-row>" + cell + " 7 \"/>" + cell + "1e3\"/>" + cell + "007\"/>" + cell + "-0\"/>"
+            + cell + "123456789012345678\"/>" + cell + "0.1234567890123456\"/>" + cell + "-12.5\"/>" + cell + "5.\"/>" + cell + ".5\"/>"
+            + cell + "+5\"/>" + cell + "0.000012\"/>" + cell + "99999999999999.9\"/>" + cell + "1E-7\"/></table:table-row>")
+            << QStringList{"sheet T", "T!A1 number 7", "T!B1 number 1000", "T!C1 number 7",
+                           "T!D1 number 0", "T!E1 number 1.23456789012346E+17", "T!F1 number 0.123456789012346", "T!G1 number -12.5",
+                           "T!H1 number 5", "T!I1 number 0.5", "T!J1 number 5", "T!K1 number 1.2E-05",
+                           "T!L1 number 99999999999999.9", "T!M1 number 1E-07"};
+        // A prefix means what it was last declared as, on whichever element.
+        QTest::newRow("value types by their namespace") << odsOf(
+            "<table:table-row><table:table-cell xmlns:x=\"urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0\" "
+            "office:value-type=\"string\" x:value-type=\"error\"><text:p>#N/A</text:p></table:table-cell>"
+            "<table:table-cell xmlns:x=\"urn:plain\" office:value-type=\"string\" x:value-type=\"error\"><text:p>#N/A</text:p></table:table-cell>"
+            "<table:table-cell office:value-type=\"string\" calcext:value-type=\"error\"><text:p>#REF!</text:p></table:table-cell>"
+            "<table:table-cell xmlns:calcext=\"urn:plain\" office:value-type=\"float\" office:value=\"2\" calcext:value-type=\"error\">"
+            "<text:p>2</text:p></table:table-cell></table:table-row>")
+            << QStringList{"sheet T", "T!A1 error #N/A", "T!B1 text #N/A", "T!C1 error #REF!", "T!D1 text 2"};
     }
 
     void openDocument()
