@@ -254,9 +254,25 @@ void XmlPart::readStartTag()
         if (quote != '"' && quote != '\'')
             fail();
         ++m_at;
-        // Up to the closing quote, with no "<" before it.
+        // Up to the closing quote, with no "<" before it; a short value
+        // is scanned inline, for what needs decoding too.
+        const char *data = m_buffer.constData() + m_at;
+        const qsizetype shortRun = std::min<qsizetype>(m_buffer.size() - m_at, 64);
         qsizetype length = 0;
-        for (qsizetype scanned = 0;;) {
+        bool plain = true;
+        while (length < shortRun && data[length] != quote) {
+            const char b = data[length++];
+            if (b == '<')
+                fail();
+            plain = plain && b != '&' && b != '\r' && b != '\n' && b != '\t';
+        }
+        if (length < shortRun && plain) {
+            a.value.assign(data, size_t(length));
+        } else if (length < shortRun) {
+            a.value.clear();
+            decodeInto(a.value, data, length, true);
+        }
+        for (qsizetype scanned = 0; length == shortRun;) {
             const char *data = m_buffer.constData() + m_at;
             const qsizetype available = m_buffer.size() - m_at;
             const void *found = std::memchr(data + scanned, quote, size_t(available - scanned));
@@ -265,14 +281,14 @@ void XmlPart::readStartTag()
                 fail();
             if (found) {
                 length = end;
+                a.value.clear();
+                decodeInto(a.value, m_buffer.constData() + m_at, length, true);
                 break;
             }
             scanned = available;
             if (!fill(available + 1))
                 fail();
         }
-        a.value.clear();
-        decodeInto(a.value, m_buffer.constData() + m_at, length, true);
         m_at += length + 1;
         if (a.prefix.isEmpty() && a.name == "xmlns") {
             m_namespaces.insert(QByteArray(), QByteArray(a.value.data(), qsizetype(a.value.size())));
@@ -305,23 +321,39 @@ bool XmlPart::next()
             return false;
         }
         if (m_buffer.constData()[m_at] != '<') {
-            // Characters up to the next tag, decoded.
+            // Characters up to the next tag, decoded. A cell's few are
+            // scanned inline for the tag and for what needs decoding.
+            const char *data = m_buffer.constData() + m_at;
+            const qsizetype shortRun = std::min<qsizetype>(m_buffer.size() - m_at, 64);
             qsizetype length = 0;
-            for (;;) {
-                const qsizetype lt = m_buffer.indexOf('<', m_at + length);
-                if (lt >= 0) {
-                    length = lt - m_at;
-                    break;
-                }
-                length = m_buffer.size() - m_at;
-                if (length > kLongestText)
-                    refuse(ReadFailure::TooLarge);
-                if (!fill(length + 1)) {
-                    // Trailing white space after the root is fine.
-                    break;
-                }
+            bool plain = true;
+            while (length < shortRun && data[length] != '<') {
+                plain = plain && data[length] != '&' && data[length] != '\r';
+                ++length;
             }
-            decodeInto(m_text, m_buffer.constData() + m_at, length, false);
+            if (length < shortRun) {
+                if (plain)
+                    m_text.assign(data, size_t(length));
+                else
+                    decodeInto(m_text, data, length, false);
+            } else {
+                length = 0;
+                for (;;) {
+                    const qsizetype lt = m_buffer.indexOf('<', m_at + length);
+                    if (lt >= 0) {
+                        length = lt - m_at;
+                        break;
+                    }
+                    length = m_buffer.size() - m_at;
+                    if (length > kLongestText)
+                        refuse(ReadFailure::TooLarge);
+                    if (!fill(length + 1)) {
+                        // Trailing white space after the root is fine.
+                        break;
+                    }
+                }
+                decodeInto(m_text, m_buffer.constData() + m_at, length, false);
+            }
             m_at += length;
             if (m_depth == 0) {
                 for (char c : m_text)

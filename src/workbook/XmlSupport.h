@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QString>
 
+#include <cstring>
 #include <span>
 #include <string>
 #include <vector>
@@ -68,7 +69,7 @@ public:
     QByteArrayView attributeBytes(QByteArrayView localName) const
     {
         for (const Attribute &a : attributes())
-            if (a.name == localName)
+            if (same(a.name, localName))
                 return a.value;
         return {};
     }
@@ -96,7 +97,12 @@ public:
 private:
     bool is(QLatin1StringView localName) const
     {
-        return m_name == QByteArrayView(localName.data(), localName.size());
+        return same(m_name, QByteArrayView(localName.data(), localName.size()));
+    }
+    // Inline: Qt's operator== calls out of line, for every name of every cell.
+    static bool same(QByteArrayView a, QByteArrayView b)
+    {
+        return a.size() == b.size() && std::memcmp(a.data(), b.data(), size_t(a.size())) == 0;
     }
     [[noreturn]] void fail();
     // At least `needed` bytes buffered, if the part has them.
