@@ -542,7 +542,7 @@ private:
         bool operator()(const XmlPart &xml, QByteArrayView prefix)
         {
             for (const Entry &e : entries)
-                if (e.declarations == xml.namespaceDeclarations() && QByteArrayView(e.prefix) == prefix)
+                if (e.declarations == xml.namespaceDeclarations() && XmlPart::same(e.prefix, prefix))
                     return e.result;
             Entry &e = entries[nextEntry++ % entries.size()];
             e.prefix.assign(prefix.data(), size_t(prefix.size()));

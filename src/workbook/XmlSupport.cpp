@@ -43,10 +43,25 @@ void appendUtf8(std::string &out, uint code)
     }
 }
 
+// Short names are compared and searched inline: a library call per name
+// of every cell costs more than the bytes.
+bool sameBytes(const char *a, const char *b, size_t length)
+{
+    for (size_t i = 0; i < length; ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+
 void split(const std::string &qualified, QByteArrayView &prefix, QByteArrayView &local)
 {
-    const auto found = qualified.find(':');
-    const qsizetype colon = found == std::string::npos ? -1 : qsizetype(found);
+    qsizetype colon = -1;
+    for (qsizetype i = 0; i < qsizetype(qualified.size()); ++i) {
+        if (qualified[size_t(i)] == ':') {
+            colon = i;
+            break;
+        }
+    }
     prefix = QByteArrayView(qualified.data(), std::max<qsizetype>(colon, 0));
     local = QByteArrayView(qualified.data() + colon + 1, qsizetype(qualified.size()) - colon - 1);
 }
@@ -136,7 +151,10 @@ qsizetype XmlPart::scanName()
 void XmlPart::readName(std::string &into)
 {
     const qsizetype length = scanName();
-    into.assign(m_buffer.constData() + m_at, size_t(length));
+    // Mostly the name this slot held for the cell before.
+    const char *name = m_buffer.constData() + m_at;
+    if (into.size() != size_t(length) || !sameBytes(into.data(), name, size_t(length)))
+        into.assign(name, size_t(length));
     m_at += length;
 }
 
@@ -247,7 +265,9 @@ void XmlPart::readStartTag()
         split(a.qualified, a.prefix, a.name);
         while (isSpace(peek()))
             ++m_at;
-        expect("=");
+        if (peek() != '=')
+            fail();
+        ++m_at;
         while (isSpace(peek()))
             ++m_at;
         const char quote = peek();
@@ -406,7 +426,7 @@ bool XmlPart::next()
             // Compared in place with the open element's name.
             const qsizetype length = scanName();
             const bool matches = m_depth > 0 && size_t(length) == m_open[m_depth - 1].size()
-                                 && std::memcmp(m_buffer.constData() + m_at, m_open[m_depth - 1].data(), size_t(length)) == 0;
+                                 && sameBytes(m_buffer.constData() + m_at, m_open[m_depth - 1].data(), size_t(length));
             m_at += length;
             while (isSpace(peek()))
                 ++m_at;

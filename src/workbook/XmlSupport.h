@@ -25,8 +25,11 @@ namespace tallyra::WorkbookReader {
 // byte order mark, which inside a part is a character of the text.
 inline QString utf8Text(QByteArrayView bytes)
 {
+    const auto markAt = [&](qsizetype at) {
+        return bytes.size() - at >= 3 && bytes[at] == '\xEF' && bytes[at + 1] == '\xBB' && bytes[at + 2] == '\xBF';
+    };
     qsizetype marks = 0;
-    while (bytes.sliced(marks * 3).startsWith("\xEF\xBB\xBF"))
+    while (markAt(marks * 3))
         ++marks;
     if (marks == 0)
         return QString::fromUtf8(bytes);
@@ -94,15 +97,16 @@ public:
     // Leaves the current element with all it holds.
     void skipElement();
 
-private:
-    bool is(QLatin1StringView localName) const
-    {
-        return same(m_name, QByteArrayView(localName.data(), localName.size()));
-    }
     // Inline: Qt's operator== calls out of line, for every name of every cell.
     static bool same(QByteArrayView a, QByteArrayView b)
     {
         return a.size() == b.size() && std::memcmp(a.data(), b.data(), size_t(a.size())) == 0;
+    }
+
+private:
+    bool is(QLatin1StringView localName) const
+    {
+        return same(m_name, QByteArrayView(localName.data(), localName.size()));
     }
     [[noreturn]] void fail();
     // At least `needed` bytes buffered, if the part has them.
