@@ -15,8 +15,40 @@ namespace {
 // they are also the number rounded to 15 digits. 0 when it does not apply.
 qsizetype shortTextForm(double number, char (&out)[32])
 {
-    if (std::abs(number) < 1e15 && number == std::trunc(number))
+    const double magnitude = std::abs(number);
+    if (magnitude < 1e15 && number == std::trunc(number))
         return std::to_chars(out, out + sizeof out, static_cast<std::int64_t>(number)).ptr - out;
+    // A few decimals, as most scores have: the fewest k for which the
+    // integer nearest number * 10^k, divided back, is the number. Those are
+    // its shortest digits (a shorter form would be that integer for a
+    // smaller k), and both steps round exactly as a parser does.
+    static constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    if (magnitude >= 1e-4) {
+        for (int k = 1; k <= 8; ++k) {
+            const double scaled = std::nearbyint(magnitude * kPowers[k]);
+            if (scaled >= 1e15)
+                break;
+            if (scaled / kPowers[k] != magnitude)
+                continue;
+            char digits[20];
+            const int count = int(std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(scaled)).ptr - digits);
+            char *o = out;
+            if (number < 0)
+                *o++ = '-';
+            if (count <= k) {
+                *o++ = '0';
+                *o++ = '.';
+                for (int i = count; i < k; ++i)
+                    *o++ = '0';
+                o = std::copy(digits, digits + count, o);
+            } else {
+                o = std::copy(digits, digits + count - k, o);
+                *o++ = '.';
+                o = std::copy(digits + count - k, digits + count, o);
+            }
+            return o - out;
+        }
+    }
     char sci[32]; // "-d.ddde-XX"
     const auto end = std::to_chars(sci, sci + sizeof sci, number, std::chars_format::scientific).ptr;
     const char *e = std::find(sci, end, 'e');
