@@ -587,7 +587,10 @@ private:
                 format = formatOfStyleName(a.value);
         }
         const auto bytes = [](bool has, const std::string &s) { return has ? QByteArrayView(s) : QByteArrayView(); };
-        const QString text = cellText(xml);
+        // A number's text is read past, not kept: only an error uses it.
+        const QByteArrayView t(type);
+        const bool numeric = t == "float" || t == "percentage" || t == "currency" || t == "date" || t == "time" || t == "boolean";
+        const QString text = cellText(xml, !numeric || QByteArrayView(extensionType) == "error");
 
         if (QByteArrayView(extensionType) == "error")
             return CellValue::ofError(text);
@@ -637,7 +640,7 @@ private:
     // The cell's paragraphs, one line each. Runs of white space count as
     // one blank and none opens a paragraph; <text:s> spaces always count.
     // Notes and drawings anchored in the cell are not its text.
-    QString cellText(XmlPart &xml)
+    QString cellText(XmlPart &xml, bool keep = true)
     {
         QString text;
         int paragraphs = 0;
@@ -660,7 +663,8 @@ private:
                     const std::int64_t n = c.isEmpty() ? 1 : repeatCount(c);
                     if (n > 65536)
                         refuse(ReadFailure::Damaged);
-                    text += QString(static_cast<qsizetype>(n), u' ');
+                    if (keep)
+                        text += QString(static_cast<qsizetype>(n), u' ');
                     m_builder.chargeText(n);
                     lastWasBlank = false;
                     xml.skipElement();
@@ -678,7 +682,7 @@ private:
             } else if (xml.isEndElement()) {
                 if (depth-- == paragraphDepth)
                     paragraphDepth = 0;
-            } else if (xml.isCharacters() && paragraphDepth > 0) {
+            } else if (xml.isCharacters() && paragraphDepth > 0 && keep) {
                 const QByteArrayView bytes = xml.textBytes();
                 // White space is ASCII: without any, the text goes in whole.
                 bool blanks = false;
