@@ -363,6 +363,46 @@ private slots:
         QCOMPARE(describe(*book), cells);
     }
 
+    // Thousands of cells whose names, attributes and texts of every length
+    // fall across the cursor's refills, some long and with references:
+    // each read whole, whichever way it was scanned.
+    void valuesAcrossRefills()
+    {
+        QByteArray xlsxRows, odsRows;
+        QStringList xlsxCells{"sheet S"}, odsCells{"sheet T"};
+        for (int r = 1; r <= 4000; ++r) {
+            const QByteArray row = QByteArray::number(r);
+            // 1 to 150 characters, an entity and a line end in the longer ones.
+            QByteArray text = QByteArray(r % 150 + 1, char('a' + r % 26));
+            QString shown = QString::fromLatin1(text);
+            if (r % 3 == 0) {
+                text += "&amp;\r\nx";
+                shown += QStringLiteral("&\nx");
+            }
+            xlsxRows += "<row r=\"" + row + "\"><c r=\"A" + row + "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c>"
+                        "<c r=\"B" + row + "\" s=\"0\"><v>" + row + ".25</v></c></row>";
+            xlsxCells << QStringLiteral("S!A%1 text %2").arg(r).arg(shown) << QStringLiteral("S!B%1 number %1.25").arg(r);
+            // In an attribute a line end and a tab are blanks; &#9; is a tab.
+            QByteArray value = QByteArray(r % 120 + 1, char('A' + r % 26));
+            QString valueShown = QString::fromLatin1(value);
+            if (r % 4 == 0) {
+                value += "&#9;\t\n&quot;";
+                valueShown += QStringLiteral("\t  \"");
+            }
+            odsRows += "<table:table-row><table:table-cell office:value-type=\"string\" office:string-value=\"" + value
+                       + "\"><text:p>p</text:p></table:table-cell><table:table-cell office:value-type=\"float\" office:value=\"-" + row
+                       + ".5\"><text:p>x</text:p></table:table-cell></table:table-row>";
+            odsCells << QStringLiteral("T!A%1 text %2").arg(r).arg(valueShown) << QStringLiteral("T!B%1 number -%1.5").arg(r);
+        }
+        ReadFailure failure = ReadFailure::None;
+        const auto xlsx = readFile(QStringLiteral("refills.xlsx"), zipOf(xlsxParts(xlsxRows)), &failure);
+        QVERIFY2(xlsx, qPrintable(WorkbookReader::failureText(failure)));
+        QCOMPARE(describe(*xlsx), xlsxCells);
+        const auto ods = readFile(QStringLiteral("refills.ods"), odsOf(odsRows), &failure);
+        QVERIFY2(ods, qPrintable(WorkbookReader::failureText(failure)));
+        QCOMPARE(describe(*ods), odsCells);
+    }
+
     void biff_data()
     {
         QTest::addColumn<QByteArray>("streamName");
