@@ -7,7 +7,12 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QRandomGenerator>
 #include <QtTest>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
 
 using tallyra::CellValue;
 using tallyra::EmbeddedSpreadsheet;
@@ -71,6 +76,40 @@ private slots:
         QFETCH(CellValue, value);
         QFETCH(QString, text);
         QCOMPARE(value.textForm(), text);
+    }
+
+    // Numbers that need at most 15 digits take a quicker way to their text
+    // form; every kind of number reads as 15 significant digits would.
+    void textFormsAsFifteenDigits()
+    {
+        QRandomGenerator random(20);
+        const auto reference = [](double number) {
+            char buffer[32];
+            const auto end = std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::general, 15).ptr;
+            return QString::fromLatin1(buffer, end - buffer).replace(u'e', u'E');
+        };
+        for (int i = 0; i < 200000; ++i) {
+            double number = 0;
+            switch (i % 4) {
+            case 0: { // any bits
+                const quint64 bits = random.generate64();
+                std::memcpy(&number, &bits, sizeof number);
+                break;
+            }
+            case 1: // a few decimals, as scores are
+                number = double(qint64(random.bounded(2000001)) - 1000000) / std::pow(10.0, random.bounded(8));
+                break;
+            case 2: // any magnitude
+                number = (random.generateDouble() - 0.5) * std::pow(10.0, random.bounded(-8, 20));
+                break;
+            default: // whole numbers near the edge of 15 digits
+                number = std::trunc((random.generateDouble() - 0.5) * 4e15);
+                break;
+            }
+            if (number == 0 || !std::isfinite(number))
+                continue;
+            QCOMPARE(CellValue::ofNumber(number).textForm(), reference(number));
+        }
     }
 
     void sameCellsInEveryFormat_data()

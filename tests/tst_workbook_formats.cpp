@@ -277,6 +277,16 @@ private slots:
         chart = withPart(chart, "xl/chartsheets/sheet1.xml", "<chartsheet xmlns=\"" + kMain + "\"><sheetData><row r=\"1\"><c r=\"A1\"><v>9</v></c></row></sheetData></chartsheet>");
         QTest::newRow("chart sheet without cells") << zipOf(chart) << QStringList{"sheet S", "S!A1 number 1", "sheet Chart1"};
 
+        // Short decimals take a quicker way than the rest: both read alike.
+        QTest::newRow("numbers in every form") << zipOf(xlsxParts(
+            "<row r=\"1\"><c r=\"A1\"><v> 7 </v></c><c r=\"B1\"><v>1e3</v></c><c r=\"C1\"><v>007</v></c><c r=\"D1\"><v>-0</v></c><c r=\"E1\"><v>123456789012345678</v></c>"
+            "<c r=\"F1\"><v>0.1234567890123456</v></c><c r=\"G1\"><v>-12.5</v></c><c r=\"H1\"><v>5.</v></c><c r=\"I1\"><v>.5</v></c><c r=\"J1\"><v>+5</v></c>"
+            "<c r=\"K1\"><v>0.000012</v></c><c r=\"L1\"><v>99999999999999.9</v></c><c r=\"M1\"><v>1E-7</v></c></row>"))
+            << QStringList{"sheet S", "S!A1 number 7", "S!B1 number 1000", "S!C1 number 7",
+                           "S!D1 number 0", "S!E1 number 1.23456789012346E+17", "S!F1 number 0.123456789012346", "S!G1 number -12.5",
+                           "S!H1 number 5", "S!I1 number 0.5", "S!J1 number 5", "S!K1 number 1.2E-05",
+                           "S!L1 number 99999999999999.9", "S!M1 number 1E-07"};
+
         QTest::newRow("the largest sheet's last cell") << zipOf(xlsxParts(
             "<row r=\"1048576\"><c r=\"XFD1048576\"><v>1</v></c></row>")) << QStringList{"sheet S", "S!XFD1048576 number 1"};
     }
@@ -324,6 +334,23 @@ private slots:
             "</table:table-row>")
             << QStringList{"sheet T", "T!A1 error #DIV/0!", "T!B1 boolean TRUE", "T!C1 text 缺考", "T!D1 error #N/A",
                            "T!E1 number 0.5", "T!F1 number 45352.5", "T!G1 number 1.5"};
+        QTest::newRow("numbers in every form") << odsOf(
+            "<table:table-row>" + cell + " 7 \"/>" + cell + "1e3\"/>" + cell + "007\"/>" + cell + "-0\"/>"
+            + cell + "123456789012345678\"/>" + cell + "0.1234567890123456\"/>" + cell + "-12.5\"/>" + cell + "5.\"/>" + cell + ".5\"/>"
+            + cell + "+5\"/>" + cell + "0.000012\"/>" + cell + "99999999999999.9\"/>" + cell + "1E-7\"/></table:table-row>")
+            << QStringList{"sheet T", "T!A1 number 7", "T!B1 number 1000", "T!C1 number 7",
+                           "T!D1 number 0", "T!E1 number 1.23456789012346E+17", "T!F1 number 0.123456789012346", "T!G1 number -12.5",
+                           "T!H1 number 5", "T!I1 number 0.5", "T!J1 number 5", "T!K1 number 1.2E-05",
+                           "T!L1 number 99999999999999.9", "T!M1 number 1E-07"};
+        // A prefix means what it was last declared as, on whichever element.
+        QTest::newRow("value types by their namespace") << odsOf(
+            "<table:table-row><table:table-cell xmlns:x=\"urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0\" "
+            "office:value-type=\"string\" x:value-type=\"error\"><text:p>#N/A</text:p></table:table-cell>"
+            "<table:table-cell xmlns:x=\"urn:plain\" office:value-type=\"string\" x:value-type=\"error\"><text:p>#N/A</text:p></table:table-cell>"
+            "<table:table-cell office:value-type=\"string\" calcext:value-type=\"error\"><text:p>#REF!</text:p></table:table-cell>"
+            "<table:table-cell xmlns:calcext=\"urn:plain\" office:value-type=\"float\" office:value=\"2\" calcext:value-type=\"error\">"
+            "<text:p>2</text:p></table:table-cell></table:table-row>")
+            << QStringList{"sheet T", "T!A1 error #N/A", "T!B1 text #N/A", "T!C1 error #REF!", "T!D1 text 2"};
     }
 
     void openDocument()
@@ -334,6 +361,46 @@ private slots:
         const auto book = readFile(QStringLiteral("t.ods"), file, &failure);
         QVERIFY2(book, qPrintable(WorkbookReader::failureText(failure)));
         QCOMPARE(describe(*book), cells);
+    }
+
+    // Thousands of cells whose names, attributes and texts of every length
+    // fall across the cursor's refills, some long and with references:
+    // each read whole, whichever way it was scanned.
+    void valuesAcrossRefills()
+    {
+        QByteArray xlsxRows, odsRows;
+        QStringList xlsxCells{"sheet S"}, odsCells{"sheet T"};
+        for (int r = 1; r <= 4000; ++r) {
+            const QByteArray row = QByteArray::number(r);
+            // 1 to 150 characters, an entity and a line end in the longer ones.
+            QByteArray text = QByteArray(r % 150 + 1, char('a' + r % 26));
+            QString shown = QString::fromLatin1(text);
+            if (r % 3 == 0) {
+                text += "&amp;\r\nx";
+                shown += QStringLiteral("&\nx");
+            }
+            xlsxRows += "<row r=\"" + row + "\"><c r=\"A" + row + "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c>"
+                        "<c r=\"B" + row + "\" s=\"0\"><v>" + row + ".25</v></c></row>";
+            xlsxCells << QStringLiteral("S!A%1 text %2").arg(r).arg(shown) << QStringLiteral("S!B%1 number %1.25").arg(r);
+            // In an attribute a line end and a tab are blanks; &#9; is a tab.
+            QByteArray value = QByteArray(r % 120 + 1, char('A' + r % 26));
+            QString valueShown = QString::fromLatin1(value);
+            if (r % 4 == 0) {
+                value += "&#9;\t\n&quot;";
+                valueShown += QStringLiteral("\t  \"");
+            }
+            odsRows += "<table:table-row><table:table-cell office:value-type=\"string\" office:string-value=\"" + value
+                       + "\"><text:p>p</text:p></table:table-cell><table:table-cell office:value-type=\"float\" office:value=\"-" + row
+                       + ".5\"><text:p>x</text:p></table:table-cell></table:table-row>";
+            odsCells << QStringLiteral("T!A%1 text %2").arg(r).arg(valueShown) << QStringLiteral("T!B%1 number -%1.5").arg(r);
+        }
+        ReadFailure failure = ReadFailure::None;
+        const auto xlsx = readFile(QStringLiteral("refills.xlsx"), zipOf(xlsxParts(xlsxRows)), &failure);
+        QVERIFY2(xlsx, qPrintable(WorkbookReader::failureText(failure)));
+        QCOMPARE(describe(*xlsx), xlsxCells);
+        const auto ods = readFile(QStringLiteral("refills.ods"), odsOf(odsRows), &failure);
+        QVERIFY2(ods, qPrintable(WorkbookReader::failureText(failure)));
+        QCOMPARE(describe(*ods), odsCells);
     }
 
     void biff_data()

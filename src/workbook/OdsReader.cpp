@@ -7,6 +7,9 @@
 
 #include <QHash>
 
+#include <array>
+#include <string>
+
 namespace tallyra::WorkbookReader {
 
 namespace {
@@ -462,7 +465,8 @@ private:
 
     void readRow(XmlPart &xml, WorkbookSheet &sheet, std::int64_t row, std::int64_t repeat)
     {
-        std::vector<Cell> cells;
+        std::vector<Cell> &cells = m_rowCells; // kept from row to row
+        cells.clear();
         std::int64_t column = 0;
         while (xml.next() && !xml.isEnd(QLatin1StringView("table-row"))) {
             if (xml.isStart(QLatin1StringView("table-cell")) || xml.isStart(QLatin1StringView("covered-table-cell"))) {
@@ -483,10 +487,17 @@ private:
             refuse(ReadFailure::Damaged);
         if (perRow * repeat > limits::kCellSlots)
             refuse(ReadFailure::TooLarge);
-        for (std::int64_t r = row; r < row + repeat; ++r)
-            for (const Cell &cell : cells)
-                for (std::int64_t c = cell.column; c < cell.column + cell.repeat; ++c)
-                    m_builder.put(sheet, r, c, cell.value);
+        for (std::int64_t r = row; r < row + repeat; ++r) {
+            for (Cell &cell : cells) {
+                for (std::int64_t c = cell.column; c < cell.column + cell.repeat; ++c) {
+                    // The last copy takes the value itself.
+                    if (r + 1 == row + repeat && c + 1 == cell.column + cell.repeat)
+                        m_builder.put(sheet, r, c, std::move(cell.value));
+                    else
+                        m_builder.put(sheet, r, c, cell.value);
+                }
+            }
+        }
     }
 
     // The "Default" cell style's format, which a cell without a style has.
@@ -501,75 +512,112 @@ private:
     // is declared, Calc shows a value typed as a percentage, a date or a
     // time in its standard format for the type; a number of a boolean
     // style is the logical value it shows.
-    CellValue typedNumber(double value, CellFormat format, QStringView type, bool declared)
+    CellValue typedNumber(double value, CellFormat format, QByteArrayView type, bool declared)
     {
         if (format.shownAs == NumberClass::Boolean)
             return std::isfinite(value) ? CellValue::ofBoolean(value != 0) : numberCell(value);
         if (format.format == 0 && declared) {
-            if (type == u"percentage")
+            if (type == "percentage")
                 format = m_builder.addFormat(NumberClass::Percent, QStringLiteral("0.00%"));
-            else if (type == u"date")
+            else if (type == "date")
                 format = m_builder.addFormat(NumberClass::DateTime, QStringLiteral("mm/dd/yy\\ hh:mm\\ AM/PM"));
-            else if (type == u"time")
+            else if (type == "time")
                 format = m_builder.addFormat(NumberClass::Time, QStringLiteral("hh:mm:ss\\ AM/PM"));
         }
         return numberCell(value, format);
     }
 
-    // One cell's value, read up to the cell's end.
+    // Whether a prefix's namespace URI holds a word: looked up once per
+    // prefix until a declaration may have changed it.
+    struct NamespaceTest {
+        const char *word;
+        struct Entry {
+            std::string prefix;
+            quint64 declarations = ~quint64(0);
+            bool result = false;
+        };
+        std::array<Entry, 4> entries{};
+        size_t nextEntry = 0;
+
+        bool operator()(const XmlPart &xml, QByteArrayView prefix)
+        {
+            for (const Entry &e : entries)
+                if (e.declarations == xml.namespaceDeclarations() && XmlPart::same(e.prefix, prefix))
+                    return e.result;
+            Entry &e = entries[nextEntry++ % entries.size()];
+            e.prefix.assign(prefix.data(), size_t(prefix.size()));
+            e.declarations = xml.namespaceDeclarations();
+            e.result = xml.namespaceOf(prefix).contains(word);
+            return e.result;
+        }
+    };
+
+    // One cell's value, read up to the cell's end. The attributes are
+    // copied into buffers kept from cell to cell, as reading its text
+    // moves the parser on.
     CellValue readCell(XmlPart &xml, std::int64_t column)
     {
         const bool declared = column < std::int64_t(m_columnFormats.size());
         CellFormat format = declared ? m_columnFormats[size_t(column)] : m_rowFormat;
-        QString type;
-        QString extensionType;
+        std::string &type = m_type;
+        std::string &extensionType = m_extensionType;
+        std::string &value = m_valueAttribute;
+        type.clear();
+        extensionType.clear();
+        value.clear();
         bool formula = false;
-        std::optional<QString> stringValue;
-        QString value, dateValue, timeValue, booleanValue;
+        bool hasStringValue = false, hasDate = false, hasTime = false, hasBoolean = false;
         for (const auto &a : xml.attributes()) {
             const QByteArrayView name = a.name;
             if (name == "value-type")
-                (xml.namespaceOf(a.prefix).contains("calcext") ? extensionType : type) = utf8Text(a.value);
+                (m_isCalcext(xml, a.prefix) ? extensionType : type) = a.value;
             else if (name == "formula")
                 formula = true;
             else if (name == "string-value")
-                stringValue = utf8Text(a.value);
+                m_stringValue = a.value, hasStringValue = true;
             else if (name == "value")
-                value = utf8Text(a.value);
+                value = a.value;
             else if (name == "date-value")
-                dateValue = utf8Text(a.value);
+                m_dateValue = a.value, hasDate = true;
             else if (name == "time-value")
-                timeValue = utf8Text(a.value);
+                m_timeValue = a.value, hasTime = true;
             else if (name == "boolean-value")
-                booleanValue = utf8Text(a.value);
+                m_booleanValue = a.value, hasBoolean = true;
             else if (name == "style-name")
                 format = formatOfStyleName(a.value);
         }
-        const QString text = cellText(xml);
+        const auto bytes = [](bool has, const std::string &s) { return has ? QByteArrayView(s) : QByteArrayView(); };
+        // A number's text is read past, not kept: only an error uses it.
+        const QByteArrayView t(type);
+        const bool numeric = t == "float" || t == "percentage" || t == "currency" || t == "date" || t == "time" || t == "boolean";
+        const QString text = cellText(xml, !numeric || QByteArrayView(extensionType) == "error");
 
-        if (extensionType == QLatin1String("error"))
+        if (QByteArrayView(extensionType) == "error")
             return CellValue::ofError(text);
-        if (type == QLatin1String("float") || type == QLatin1String("percentage") || type == QLatin1String("currency")) {
-            bool ok = false;
-            const double number = value.trimmed().toDouble(&ok);
-            if (!ok)
-                refuse(ReadFailure::Damaged);
+        if (QByteArrayView(type) == "float" || QByteArrayView(type) == "percentage" || QByteArrayView(type) == "currency") {
+            double number = 0;
+            if (!parseShortDecimal(value, number)) {
+                bool ok = false;
+                number = utf8Text(value).trimmed().toDouble(&ok);
+                if (!ok)
+                    refuse(ReadFailure::Damaged);
+            }
             return typedNumber(number, format, type, declared);
         }
-        if (type == QLatin1String("date")) {
-            const auto serial = serialOfIsoDateTime(QStringView(dateValue).trimmed(), m_nullDate);
+        if (QByteArrayView(type) == "date") {
+            const auto serial = serialOfIsoDateTime(utf8Text(bytes(hasDate, m_dateValue)).trimmed(), m_nullDate);
             if (!serial)
                 refuse(ReadFailure::Damaged);
             return typedNumber(*serial, format, type, declared);
         }
-        if (type == QLatin1String("time")) {
-            const auto days = durationDays(QStringView(timeValue).trimmed());
+        if (QByteArrayView(type) == "time") {
+            const auto days = durationDays(utf8Text(bytes(hasTime, m_timeValue)).trimmed());
             if (!days)
                 refuse(ReadFailure::Damaged);
             return typedNumber(*days, format, type, declared);
         }
-        if (type == QLatin1String("boolean")) {
-            const QString b = booleanValue.trimmed().toLower();
+        if (QByteArrayView(type) == "boolean") {
+            const QString b = utf8Text(bytes(hasBoolean, m_booleanValue)).trimmed().toLower();
             if (b == QLatin1String("true") || b == QLatin1String("1"))
                 return CellValue::ofBoolean(true);
             if (b == QLatin1String("false") || b == QLatin1String("0"))
@@ -582,8 +630,8 @@ private:
                 refuse(ReadFailure::Damaged);
             return typedNumber(number, format, type, declared);
         }
-        if (type == QLatin1String("string") || !text.isEmpty()) {
-            const QString s = stringValue.value_or(text);
+        if (QByteArrayView(type) == "string" || !text.isEmpty()) {
+            const QString s = hasStringValue ? utf8Text(m_stringValue) : text;
             return formula ? formulaTextCell(s) : textCell(s);
         }
         return formula ? missingResultCell() : CellValue();
@@ -592,7 +640,7 @@ private:
     // The cell's paragraphs, one line each. Runs of white space count as
     // one blank and none opens a paragraph; <text:s> spaces always count.
     // Notes and drawings anchored in the cell are not its text.
-    QString cellText(XmlPart &xml)
+    QString cellText(XmlPart &xml, bool keep = true)
     {
         QString text;
         int paragraphs = 0;
@@ -602,7 +650,7 @@ private:
         while (depth > 0 && xml.next()) {
             if (xml.isStartElement()) {
                 const QLatin1StringView name = xml.name();
-                if (name == u"annotation" || xml.namespaceUri().contains("drawing") || name == u"table"
+                if (name == u"annotation" || m_isDrawing(xml, xml.prefix()) || name == u"table"
                     || name == u"note" || name == u"ruby-text") {
                     xml.skipElement();
                 } else if (name == u"p" || name == u"h") {
@@ -615,7 +663,8 @@ private:
                     const std::int64_t n = c.isEmpty() ? 1 : repeatCount(c);
                     if (n > 65536)
                         refuse(ReadFailure::Damaged);
-                    text += QString(static_cast<qsizetype>(n), u' ');
+                    if (keep)
+                        text += QString(static_cast<qsizetype>(n), u' ');
                     m_builder.chargeText(n);
                     lastWasBlank = false;
                     xml.skipElement();
@@ -633,8 +682,20 @@ private:
             } else if (xml.isEndElement()) {
                 if (depth-- == paragraphDepth)
                     paragraphDepth = 0;
-            } else if (xml.isCharacters() && paragraphDepth > 0) {
-                for (const QChar c : xml.text()) {
+            } else if (xml.isCharacters() && paragraphDepth > 0 && keep) {
+                const QByteArrayView bytes = xml.textBytes();
+                // White space is ASCII: without any, the text goes in whole.
+                bool blanks = false;
+                for (const char c : bytes)
+                    blanks = blanks || c == ' ' || c == '\t' || c == '\n' || c == '\r';
+                if (!blanks) {
+                    if (!bytes.isEmpty()) {
+                        text += utf8Text(bytes);
+                        lastWasBlank = false;
+                    }
+                    continue;
+                }
+                for (const QChar c : utf8Text(bytes)) {
                     if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r') {
                         if (!lastWasBlank)
                             text += u' ';
@@ -661,6 +722,11 @@ private:
     std::optional<CellFormat> m_defaultFormat;
     std::vector<CellFormat> m_columnFormats; // the current table's declared columns
     CellFormat m_rowFormat;                  // the current row's, beyond them
+    std::vector<Cell> m_rowCells;            // the current row's values
+    // The current cell's attributes.
+    std::string m_type, m_extensionType, m_valueAttribute, m_stringValue, m_dateValue, m_timeValue, m_booleanValue;
+    NamespaceTest m_isCalcext{"calcext"};
+    NamespaceTest m_isDrawing{"drawing"};
 };
 
 } // namespace

@@ -142,10 +142,16 @@ bool parseReference(QByteArrayView ref, std::int64_t &row, std::int64_t &column)
 {
     qsizetype i = 0;
     std::int64_t c = 0;
-    for (; i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i])); ++i) {
+    for (; i < ref.size(); ++i) {
+        // ASCII letters inline; other bytes as the C library classes them.
+        const auto b = static_cast<unsigned char>(ref[i]);
+        const bool ascii = b < 0x80;
+        const bool letter = ascii ? ((b | 0x20) >= 'a' && (b | 0x20) <= 'z') : std::isalpha(b) != 0;
+        if (!letter)
+            break;
         if (i >= 3)
             return false;
-        c = c * 26 + (std::toupper(static_cast<unsigned char>(ref[i])) - 'A' + 1);
+        c = c * 26 + ((ascii ? (b & ~0x20) : std::toupper(b)) - 'A' + 1);
     }
     std::int64_t r = 0;
     const qsizetype digits = i;
@@ -163,10 +169,12 @@ bool parseReference(QByteArrayView ref, std::int64_t &row, std::int64_t &column)
 
 double parseNumber(QByteArrayView text)
 {
+    double value = 0;
+    if (parseShortDecimal(text, value))
+        return value;
     text = text.trimmed();
     if (text.startsWith('+'))
         text = text.sliced(1);
-    double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.isEmpty() || error != std::errc() || end != text.data() + text.size())
         refuse(ReadFailure::Damaged);
@@ -427,9 +435,8 @@ private:
         while (xml.next() && !xml.isEnd(QLatin1StringView("c"))) {
             if (xml.isStart(QLatin1StringView("v"))) {
                 // Copied into a buffer of its own, kept from cell to cell.
-                const QByteArray &bytes = xml.elementBytes();
-                m_value.resize(0);
-                m_value.append(bytes);
+                const QByteArrayView bytes = xml.elementBytes();
+                m_value.assign(bytes.data(), size_t(bytes.size()));
                 hasValue = true;
             } else if (xml.isStart(QLatin1StringView("f"))) {
                 formula = true;
@@ -500,7 +507,7 @@ private:
     std::vector<std::pair<QString, QString>> m_sheetList; // name, relationship id
     std::vector<QString> m_strings;
     std::vector<CellFormat> m_cellFormats; // by cellXfs index
-    QByteArray m_value; // of the cell being read
+    std::string m_value; // of the cell being read
     bool m_from1904 = false;
 };
 

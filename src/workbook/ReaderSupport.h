@@ -48,6 +48,42 @@ struct Refusal {
 inline quint16 u16At(QByteArrayView b, qsizetype at) { return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8); }
 inline quint32 u32At(QByteArrayView b, qsizetype at) { return u16At(b, at) | quint32(u16At(b, at + 2)) << 16; }
 
+// "-12.5" without exponent, blanks, sign "+" or leading zeros, and at
+// most 15 digits: the digits are an exact integer and the power of ten an
+// exact double, so one division rounds exactly as a full parser does.
+// False for anything else, which the caller parses in full.
+inline bool parseShortDecimal(QByteArrayView text, double &value)
+{
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char *p = text.data();
+    const char *end = p + text.size();
+    const bool negative = p != end && *p == '-';
+    if (negative)
+        ++p;
+    const char *digits = p;
+    std::int64_t mantissa = 0;
+    while (p != end && *p >= '0' && *p <= '9' && p - digits < 15)
+        mantissa = mantissa * 10 + (*p++ - '0');
+    const qsizetype integers = p - digits;
+    if (integers == 0 || (integers > 1 && *digits == '0'))
+        return false;
+    qsizetype decimals = 0;
+    if (p != end && *p == '.') {
+        ++p;
+        const char *fraction = p;
+        while (p != end && *p >= '0' && *p <= '9' && p - fraction + integers < 15)
+            mantissa = mantissa * 10 + (*p++ - '0');
+        decimals = p - fraction;
+        if (decimals == 0)
+            return false;
+    }
+    if (p != end || (negative && mantissa == 0)) // -0 is left to the full parser
+        return false;
+    const double magnitude = decimals ? double(mantissa) / kPowers[decimals] : double(mantissa);
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 // A number as a cell holds it: never a NaN or an infinity, which no
 // spreadsheet stores; such bits read as the error Calc shows for them.
 inline CellValue numberCell(double value)

@@ -1,16 +1,22 @@
 #include "workbook/XmlSupport.h"
 
+#include <array>
 #include <cstring>
 
 namespace tallyra::WorkbookReader {
 
 namespace {
 
-bool isNameChar(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' || c == '_' || c == '-'
-           || c == '.' || (c & 0x80);
-}
+// Looked up rather than compared: a name is scanned a byte at a time.
+constexpr auto kNameChars = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[size_t(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':'
+                           || c == '_' || c == '-' || c == '.' || c >= 0x80;
+    return table;
+}();
+
+bool isNameChar(char c) { return kNameChars[quint8(c)]; }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -18,7 +24,7 @@ bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 // is at most 32,767 characters in any spreadsheet.
 constexpr qsizetype kLongestText = 16 * 1024 * 1024;
 
-void appendUtf8(QByteArray &out, uint code)
+void appendUtf8(std::string &out, uint code)
 {
     if (code < 0x80) {
         out += char(code);
@@ -37,17 +43,27 @@ void appendUtf8(QByteArray &out, uint code)
     }
 }
 
-void split(const QByteArray &qualified, QByteArrayView &prefix, QByteArrayView &local)
+// Short names are compared and searched inline: a library call per name
+// of every cell costs more than the bytes.
+bool sameBytes(const char *a, const char *b, size_t length)
 {
-    const qsizetype colon = qualified.indexOf(':');
-    prefix = QByteArrayView(qualified.constData(), std::max<qsizetype>(colon, 0));
-    local = QByteArrayView(qualified.constData() + colon + 1, qualified.size() - colon - 1);
+    for (size_t i = 0; i < length; ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
 }
 
-void setTo(QByteArray &to, const char *data, qsizetype length)
+void split(const std::string &qualified, QByteArrayView &prefix, QByteArrayView &local)
 {
-    to.resize(0);
-    to.append(data, length);
+    qsizetype colon = -1;
+    for (qsizetype i = 0; i < qsizetype(qualified.size()); ++i) {
+        if (qualified[size_t(i)] == ':') {
+            colon = i;
+            break;
+        }
+    }
+    prefix = QByteArrayView(qualified.data(), std::max<qsizetype>(colon, 0));
+    local = QByteArrayView(qualified.data() + colon + 1, qsizetype(qualified.size()) - colon - 1);
 }
 
 } // namespace
@@ -109,31 +125,42 @@ void XmlPart::skipPast(const char *terminator)
     }
 }
 
-void XmlPart::readName(QByteArray &into)
+qsizetype XmlPart::scanName()
 {
-    const qsizetype start = m_at;
     qsizetype length = 0;
-    while (true) {
-        if (m_at + length >= m_buffer.size()) {
-            // fill() may move the buffer; count from where the name began.
-            m_at = start;
-            if (!fill(length + 1))
-                fail();
-        }
-        if (!isNameChar(m_buffer[m_at + length]))
+    for (;;) {
+        // A QByteArray ends in '\0', which is no name character: the scan
+        // needs no bound of its own.
+        const char *data = m_buffer.constData() + m_at;
+        const qsizetype available = m_buffer.size() - m_at;
+        while (isNameChar(data[length]))
+            ++length;
+        if (length > 4096)
+            fail();
+        if (length < available)
             break;
-        if (++length > 4096)
+        length = available;
+        if (!fill(length + 1))
             fail();
     }
     if (length == 0)
         fail();
-    setTo(into, m_buffer.constData() + m_at, length);
+    return length;
+}
+
+void XmlPart::readName(std::string &into)
+{
+    const qsizetype length = scanName();
+    // Mostly the name this slot held for the cell before.
+    const char *name = m_buffer.constData() + m_at;
+    if (into.size() != size_t(length) || !sameBytes(into.data(), name, size_t(length)))
+        into.assign(name, size_t(length));
     m_at += length;
 }
 
 // Literal text as XML reads it: a line end (CR LF or CR) is one LF; in an
 // attribute value every white-space character is a blank.
-static void appendLiteral(QByteArray &out, const char *from, qsizetype length, bool attribute)
+static void appendLiteral(std::string &out, const char *from, qsizetype length, bool attribute)
 {
     if (!std::memchr(from, '\r', size_t(length)) && (!attribute || (!std::memchr(from, '\n', size_t(length)) && !std::memchr(from, '\t', size_t(length))))) {
         out.append(from, length);
@@ -154,9 +181,19 @@ static void appendLiteral(QByteArray &out, const char *from, qsizetype length, b
 
 // Text with its references replaced: &lt; &gt; &amp; &quot; &apos; &#N; &#xH;
 // (a character given by reference is kept as it is).
-void XmlPart::decodeInto(QByteArray &out, const char *from, qsizetype length, bool attribute)
+void XmlPart::decodeInto(std::string &out, const char *from, qsizetype length, bool attribute)
 {
     const char *end = from + length;
+    if (attribute && length <= 64) {
+        // A cell's attributes are short and plain: one pass to tell.
+        qsizetype i = 0;
+        while (i < length && from[i] != '&' && from[i] != '\r' && from[i] != '\n' && from[i] != '\t')
+            ++i;
+        if (i == length) {
+            out.append(from, size_t(length));
+            return;
+        }
+    }
     while (from < end) {
         const char *amp = static_cast<const char *>(std::memchr(from, '&', size_t(end - from)));
         if (!amp) {
@@ -193,9 +230,19 @@ void XmlPart::decodeInto(QByteArray &out, const char *from, qsizetype length, bo
 
 void XmlPart::readStartTag()
 {
-    readName(m_qualified);
-    split(m_qualified, m_prefix, m_name);
+    // Read straight into the open elements' stack; it stays beyond the
+    // top for an empty-element tag.
+    if (m_depth == m_open.size())
+        m_open.emplace_back();
+    std::string &qualified = m_open[m_depth];
+    readName(qualified);
+    split(qualified, m_prefix, m_name);
     m_attributeCount = 0;
+    // Views into a short std::string move with it: re-split after growing.
+    const auto resplit = [this] {
+        for (size_t i = 0; i < m_attributeCount; ++i)
+            split(m_attributes[i].qualified, m_attributes[i].prefix, m_attributes[i].name);
+    };
     for (;;) {
         while (isSpace(peek()))
             ++m_at;
@@ -209,38 +256,70 @@ void XmlPart::readStartTag()
             m_pendingEnd = true;
             break;
         }
-        if (m_attributeCount == m_attributes.size())
+        if (m_attributeCount == m_attributes.size()) {
             m_attributes.emplace_back();
+            resplit();
+        }
         Attribute &a = m_attributes[m_attributeCount++];
         readName(a.qualified);
         split(a.qualified, a.prefix, a.name);
         while (isSpace(peek()))
             ++m_at;
-        expect("=");
+        if (peek() != '=')
+            fail();
+        ++m_at;
         while (isSpace(peek()))
             ++m_at;
         const char quote = peek();
         if (quote != '"' && quote != '\'')
             fail();
         ++m_at;
+        // Up to the closing quote, with no "<" before it; a short value
+        // is scanned inline, for what needs decoding too.
+        const char *data = m_buffer.constData() + m_at;
+        const qsizetype shortRun = std::min<qsizetype>(m_buffer.size() - m_at, 64);
         qsizetype length = 0;
-        while (peek(length) != quote) {
-            if (peek(length) == '<' || ++length > kLongestText)
+        bool plain = true;
+        while (length < shortRun && data[length] != quote) {
+            const char b = data[length++];
+            if (b == '<')
+                fail();
+            plain = plain && b != '&' && b != '\r' && b != '\n' && b != '\t';
+        }
+        if (length < shortRun && plain) {
+            a.value.assign(data, size_t(length));
+        } else if (length < shortRun) {
+            a.value.clear();
+            decodeInto(a.value, data, length, true);
+        }
+        for (qsizetype scanned = 0; length == shortRun;) {
+            const char *data = m_buffer.constData() + m_at;
+            const qsizetype available = m_buffer.size() - m_at;
+            const void *found = std::memchr(data + scanned, quote, size_t(available - scanned));
+            const qsizetype end = found ? static_cast<const char *>(found) - data : available;
+            if (end > kLongestText || std::memchr(data + scanned, '<', size_t(end - scanned)))
+                fail();
+            if (found) {
+                length = end;
+                a.value.clear();
+                decodeInto(a.value, m_buffer.constData() + m_at, length, true);
+                break;
+            }
+            scanned = available;
+            if (!fill(available + 1))
                 fail();
         }
-        a.value.resize(0);
-        decodeInto(a.value, m_buffer.constData() + m_at, length, true);
         m_at += length + 1;
-        if (a.prefix.isEmpty() && a.name == "xmlns")
-            m_namespaces.insert(QByteArray(), a.value);
-        else if (a.prefix == "xmlns")
-            m_namespaces.insert(a.name.toByteArray(), a.value);
+        if (a.prefix.isEmpty() && a.name == "xmlns") {
+            m_namespaces.insert(QByteArray(), QByteArray(a.value.data(), qsizetype(a.value.size())));
+            ++m_declarations;
+        } else if (a.prefix == "xmlns") {
+            m_namespaces.insert(a.name.toByteArray(), QByteArray(a.value.data(), qsizetype(a.value.size())));
+            ++m_declarations;
+        }
     }
-    if (m_pendingEnd)
-        return;
-    if (m_depth == m_open.size())
-        m_open.emplace_back();
-    setTo(m_open[m_depth++], m_qualified.constData(), m_qualified.size());
+    if (!m_pendingEnd)
+        ++m_depth;
 }
 
 bool XmlPart::next()
@@ -253,7 +332,7 @@ bool XmlPart::next()
             m_sawRoot = true;
         return true;
     }
-    m_text.resize(0);
+    m_text.clear();
     for (;;) {
         if (!fill(1)) {
             if (m_depth != 0 || !m_sawRoot)
@@ -261,30 +340,46 @@ bool XmlPart::next()
             m_token = Token::None;
             return false;
         }
-        if (m_buffer[m_at] != '<') {
-            // Characters up to the next tag, decoded.
+        if (m_buffer.constData()[m_at] != '<') {
+            // Characters up to the next tag, decoded. A cell's few are
+            // scanned inline for the tag and for what needs decoding.
+            const char *data = m_buffer.constData() + m_at;
+            const qsizetype shortRun = std::min<qsizetype>(m_buffer.size() - m_at, 64);
             qsizetype length = 0;
-            for (;;) {
-                const qsizetype lt = m_buffer.indexOf('<', m_at + length);
-                if (lt >= 0) {
-                    length = lt - m_at;
-                    break;
-                }
-                length = m_buffer.size() - m_at;
-                if (length > kLongestText)
-                    refuse(ReadFailure::TooLarge);
-                if (!fill(length + 1)) {
-                    // Trailing white space after the root is fine.
-                    break;
-                }
+            bool plain = true;
+            while (length < shortRun && data[length] != '<') {
+                plain = plain && data[length] != '&' && data[length] != '\r';
+                ++length;
             }
-            decodeInto(m_text, m_buffer.constData() + m_at, length, false);
+            if (length < shortRun) {
+                if (plain)
+                    m_text.assign(data, size_t(length));
+                else
+                    decodeInto(m_text, data, length, false);
+            } else {
+                length = 0;
+                for (;;) {
+                    const qsizetype lt = m_buffer.indexOf('<', m_at + length);
+                    if (lt >= 0) {
+                        length = lt - m_at;
+                        break;
+                    }
+                    length = m_buffer.size() - m_at;
+                    if (length > kLongestText)
+                        refuse(ReadFailure::TooLarge);
+                    if (!fill(length + 1)) {
+                        // Trailing white space after the root is fine.
+                        break;
+                    }
+                }
+                decodeInto(m_text, m_buffer.constData() + m_at, length, false);
+            }
             m_at += length;
             if (m_depth == 0) {
                 for (char c : m_text)
                     if (!isSpace(c))
                         fail();
-                m_text.resize(0);
+                m_text.clear();
                 continue;
             }
             m_token = Token::Characters;
@@ -328,14 +423,18 @@ bool XmlPart::next()
         }
         if (c == '/') {
             m_at += 2;
-            readName(m_qualified);
+            // Compared in place with the open element's name.
+            const qsizetype length = scanName();
+            const bool matches = m_depth > 0 && size_t(length) == m_open[m_depth - 1].size()
+                                 && sameBytes(m_buffer.constData() + m_at, m_open[m_depth - 1].data(), size_t(length));
+            m_at += length;
             while (isSpace(peek()))
                 ++m_at;
             expect(">");
-            if (m_depth == 0 || m_open[m_depth - 1] != m_qualified)
+            if (!matches)
                 fail();
             --m_depth;
-            split(m_qualified, m_prefix, m_name);
+            split(m_open[m_depth], m_prefix, m_name);
             if (m_depth == 0)
                 m_sawRoot = true;
             m_token = Token::End;
@@ -350,9 +449,9 @@ bool XmlPart::next()
     }
 }
 
-const QByteArray &XmlPart::elementBytes()
+QByteArrayView XmlPart::elementBytes()
 {
-    m_elementText.resize(0);
+    m_elementText.clear();
     while (next()) {
         if (m_token == Token::Characters)
             m_elementText += m_text;

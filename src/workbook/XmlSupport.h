@@ -14,7 +14,9 @@
 #include <QHash>
 #include <QString>
 
+#include <cstring>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tallyra::WorkbookReader {
@@ -23,8 +25,11 @@ namespace tallyra::WorkbookReader {
 // byte order mark, which inside a part is a character of the text.
 inline QString utf8Text(QByteArrayView bytes)
 {
+    const auto markAt = [&](qsizetype at) {
+        return bytes.size() - at >= 3 && bytes[at] == '\xEF' && bytes[at + 1] == '\xBB' && bytes[at + 2] == '\xBF';
+    };
     qsizetype marks = 0;
-    while (bytes.sliced(marks * 3).startsWith("\xEF\xBB\xBF"))
+    while (markAt(marks * 3))
         ++marks;
     if (marks == 0)
         return QString::fromUtf8(bytes);
@@ -35,11 +40,13 @@ class XmlPart {
 public:
     enum class Token { None, Start, End, Characters };
 
+    // std::string rather than QByteArray: assigning one that has the room
+    // is a plain copy, and a sheet assigns a few per cell.
     struct Attribute {
-        QByteArray qualified;
+        std::string qualified;
         QByteArrayView prefix; // within `qualified`
         QByteArrayView name;   // local, within `qualified`
-        QByteArray value;      // UTF-8, references replaced
+        std::string value;     // UTF-8, references replaced
     };
 
     XmlPart(ZipPackage &package, const QString &name);
@@ -58,13 +65,14 @@ public:
     // The current element's local name, and its namespace URI.
     QLatin1StringView name() const { return QLatin1StringView(m_name.data(), m_name.size()); }
     QByteArray namespaceUri() const { return m_namespaces.value(m_prefix.toByteArray()); }
+    QByteArrayView prefix() const { return m_prefix; }
 
     // An attribute of the current start element by its local name,
     // whatever its prefix; empty when it has none.
     QByteArrayView attributeBytes(QByteArrayView localName) const
     {
         for (const Attribute &a : attributes())
-            if (a.name == localName)
+            if (same(a.name, localName))
                 return a.value;
         return {};
     }
@@ -74,21 +82,37 @@ public:
     }
     std::span<const Attribute> attributes() const { return {m_attributes.data(), m_attributeCount}; }
     QByteArray namespaceOf(QByteArrayView prefix) const { return m_namespaces.value(prefix.toByteArray()); }
+    // Counts the namespace declarations seen, so that a caller may keep
+    // what it looked up until the next one.
+    quint64 namespaceDeclarations() const { return m_declarations; }
 
     // The characters of the current Characters token.
     QString text() const { return utf8Text(m_text); }
+    QByteArrayView textBytes() const { return m_text; }
 
     // The text of the current element, which holds no other element.
     QString elementText() { return utf8Text(elementBytes()); }
-    const QByteArray &elementBytes();
+    QByteArrayView elementBytes();
 
     // Leaves the current element with all it holds.
     void skipElement();
 
+    // Inline, a byte at a time: Qt's operator== and memcmp are calls, for
+    // every short name of every cell.
+    static bool same(QByteArrayView a, QByteArrayView b)
+    {
+        if (a.size() != b.size())
+            return false;
+        for (qsizetype i = 0; i < a.size(); ++i)
+            if (a.data()[i] != b.data()[i])
+                return false;
+        return true;
+    }
+
 private:
     bool is(QLatin1StringView localName) const
     {
-        return m_name == QByteArrayView(localName.data(), localName.size());
+        return same(m_name, QByteArrayView(localName.data(), localName.size()));
     }
     [[noreturn]] void fail();
     // At least `needed` bytes buffered, if the part has them.
@@ -98,12 +122,13 @@ private:
     {
         if (!fill(ahead + 1))
             fail();
-        return m_buffer[m_at + ahead];
+        return m_buffer.constData()[m_at + ahead];
     }
     void expect(const char *literal);
     void skipPast(const char *terminator);
-    void readName(QByteArray &into);
-    void decodeInto(QByteArray &out, const char *from, qsizetype length, bool attribute);
+    qsizetype scanName(); // the length of the name at m_at
+    void readName(std::string &into);
+    void decodeInto(std::string &out, const char *from, qsizetype length, bool attribute);
     void readStartTag();
 
     ZipPackage &m_package;
@@ -115,16 +140,16 @@ private:
     Token m_token = Token::None;
     bool m_pendingEnd = false; // after an empty-element tag
     // Buffers are kept and refilled, so that reading a cell allocates nothing.
-    QByteArray m_qualified;
-    QByteArrayView m_prefix; // within m_qualified
-    QByteArrayView m_name;   // within m_qualified
+    QByteArrayView m_prefix; // within the element's entry of m_open
+    QByteArrayView m_name;   // within the element's entry of m_open
     std::vector<Attribute> m_attributes;
     size_t m_attributeCount = 0;
-    QByteArray m_text;
-    QByteArray m_elementText;
-    std::vector<QByteArray> m_open; // qualified names of the open elements, reused
+    std::string m_text;
+    std::string m_elementText;
+    std::vector<std::string> m_open; // qualified names of the open elements, reused
     size_t m_depth = 0;
     QHash<QByteArray, QByteArray> m_namespaces;
+    quint64 m_declarations = 0;
     bool m_sawRoot = false;
 };
 
