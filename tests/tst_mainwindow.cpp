@@ -2,6 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "core/Settings.h"
+#include "page/GradePage.h"
 #include "platform/Browser.h"
 #include "platform/Shell.h"
 
@@ -346,7 +347,7 @@ private slots:
         w.WebBrowser1()->setScriptTimeoutMs(2000);
         w.Command1_Click();
         QCOMPARE(boxes.shown().size(), 1);
-        QCOMPARE(boxes.shown().first().text, MainWindow::notRespondingText());
+        QCOMPARE(boxes.shown().first().text, tallyra::GradePage::notRespondingText());
         QCOMPARE(boxes.shown().first().title, QStringLiteral("輸入成績"));
         QElapsedTimer clock;
         clock.start();

@@ -248,6 +248,17 @@ class TestTransferEndToEnd : public QObject {
         QTest::newRow("calc") << true;
     }
 
+    // Each committed workbook through each spreadsheet.
+    void bothSpreadsheetsFor(std::initializer_list<const char *> files)
+    {
+        QTest::addColumn<bool>("calc");
+        QTest::addColumn<QString>("file");
+        for (const char *file : files) {
+            QTest::addRow("embedded %s", file) << false << QString::fromLatin1(file);
+            QTest::addRow("calc %s", file) << true << QString::fromLatin1(file);
+        }
+    }
+
     QAction *undoAction() { return m_main->findChild<QAction *>(QStringLiteral("mnuUndo")); }
 
 private slots:
@@ -694,15 +705,7 @@ private slots:
         QCOMPARE(table->model()->index(0, 1).data().toString(), QStringLiteral("91"));
     }
 
-    void booleanIsNotAScore_data()
-    {
-        QTest::addColumn<bool>("calc");
-        QTest::addColumn<QString>("file");
-        for (const char *file : {"values.xls", "values.xlsx"}) {
-            QTest::addRow("embedded %s", file) << false << QString::fromLatin1(file);
-            QTest::addRow("calc %s", file) << true << QString::fromLatin1(file);
-        }
-    }
+    void booleanIsNotAScore_data() { bothSpreadsheetsFor({"values.xls", "values.xlsx"}); }
 
     void booleanIsNotAScore()
     {
@@ -715,15 +718,7 @@ private slots:
         QVERIFY(readFile(report()).contains(QStringLiteral("請注意！成績冊中學號 1004 的分數欄內不是數值資料!\r\n").toUtf8()));
     }
 
-    void cellsAsShown_data()
-    {
-        QTest::addColumn<bool>("calc");
-        QTest::addColumn<QString>("file");
-        for (const char *file : {"shown-as.ods", "shown-as.xlsx", "shown-as.xls"}) {
-            QTest::addRow("embedded %s", file) << false << QString::fromLatin1(file);
-            QTest::addRow("calc %s", file) << true << QString::fromLatin1(file);
-        }
-    }
+    void cellsAsShown_data() { bothSpreadsheetsFor({"shown-as.ods", "shown-as.xlsx", "shown-as.xls"}); }
 
     // What a cell is shown as decides: typed booleans, percentages, dates and
     // times are no scores; IDs stored as numbers, full-width digits and

@@ -267,7 +267,7 @@ void MainWindow::refuseNotAGradePage(const QString &command)
 
 void MainWindow::refuseNotResponding(const QString &command)
 {
-    MessageBox::warning(this, notRespondingText(), command);
+    MessageBox::warning(this, GradePage::notRespondingText(), command);
 }
 
 void MainWindow::Command1_Click()

@@ -31,7 +31,6 @@ public:
     bool markColor();
 
     static QString designCaption();
-    static QString notRespondingText() { return QStringLiteral("成績輸入網頁沒有回應，請重新載入網頁後再試一次。"); }
 
 public slots:
     void cmdback_Click();

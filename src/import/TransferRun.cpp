@@ -125,7 +125,7 @@ std::optional<TransferRun::Prepared> TransferRun::prepare(Next &next)
     if (const auto *refusal = std::get_if<TransferRefusal>(&planned)) {
         if (prepared.snapshot.status == FormSnapshot::Status::NotResponding) {
             // A hung script, not the wrong window.
-            MessageBox::warning(m_parent, QStringLiteral("成績輸入網頁沒有回應，請重新載入網頁後再試一次。"), kTitle);
+            MessageBox::warning(m_parent, GradePage::notRespondingText(), kTitle);
         } else if (*refusal == TransferRefusal::GradebookUnreadable) {
             refuseUnreadableGradebook(m_parent);
             next = Next::ChooseSheet;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace tallyra {
 
 class Browser;
@@ -16,6 +18,9 @@ bool IsGradePage(Browser *browser);
 // the form cannot be read, holds too many students, or changed before the
 // colours were written.
 bool markColor(Browser *browser);
+
+// What 輸入成績, 預覽 and 更新醒目標示 say of a page whose script does not answer.
+inline QString notRespondingText() { return QStringLiteral("成績輸入網頁沒有回應，請重新載入網頁後再試一次。"); }
 
 } // namespace GradePage
 
