@@ -341,6 +341,76 @@ private slots:
         QVERIFY(newestInstance()->window()->isVisible());
     }
 
+    void calcStartsAsTheWizardOpens_data()
+    {
+        QTest::addColumn<int>("atStepOneMs"); // the teacher's time before choosing
+        QTest::addColumn<QString>("file");    // what the file dialog gives; "" when cancelled
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("取消 while Calc starts") << 0 << QString() << false;
+        QTest::newRow("file dialog cancelled after 3 s, close box") << 3000 << QString() << true;
+        QTest::newRow("file chosen while Calc starts") << 0 << QStringLiteral("values.xlsx") << false;
+        QTest::newRow("file chosen after 3 s, close box") << 3000 << QStringLiteral("values.xlsx") << true;
+    }
+
+    // The office is started before the file is chosen and holds the file once
+    // it is; a wizard left without a file leaves no office running.
+    void calcStartsAsTheWizardOpens()
+    {
+        QFETCH(int, atStepOneMs);
+        QFETCH(QString, file);
+        QFETCH(bool, closeBox);
+        if (!m_offices.whyNot().isEmpty())
+            QSKIP(qPrintable(m_offices.whyNot()));
+        tallyra::Spreadsheet::setFactory({});
+        const auto running = [root = m_offices.options().profileRoot] {
+            QStringList folders;
+            for (const QString &n : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+                if (tallyra::OfficeProfiles::heldByRunningOffice(QDir(root).filePath(n)))
+                    folders << QDir(root).filePath(n);
+            return folders;
+        };
+        QVERIFY(running().isEmpty());
+
+        auto w = std::make_unique<ImportWizard>(nullptr);
+        w->show();
+        QTRY_COMPARE_WITH_TIMEOUT(running().size(), 1, 5000); // before any file is chosen
+        const QString office = running().front();
+        QTest::qWait(atStepOneMs);
+        m_fileAnswers << (file.isEmpty() ? QString() : kWorkbooks + QLatin1Char('/') + file);
+        QTest::mouseClick(button(*w, "Command3"), Qt::LeftButton);
+        const auto calc = std::dynamic_pointer_cast<tallyra::CalcSpreadsheet>(w->ExcelApp());
+        const auto ending = qScopeGuard([&] {
+            if (calc) {
+                calc->closeActiveWorkbook();
+                calc->quit();
+            }
+        });
+        if (file.isEmpty()) {
+            QVERIFY(!calc);
+            QCOMPARE(stepOf(*w), 1);
+        } else {
+            QVERIFY(calc);
+            QCOMPARE(calc->profileFolder(), office); // no second office
+            QCOMPARE(stepOf(*w), 2);
+            QCOMPARE(list(*w, 1)->count(), 4); // the prompt and the three sheets
+        }
+        if (closeBox)
+            w->close();
+        else
+            QTest::mouseClick(button(*w, "Command1"), Qt::LeftButton);
+        w.reset();
+        if (file.isEmpty()) {
+            QCOMPARE(running(), QStringList());
+        } else {
+            // The gradebook stays open for the teacher.
+            QCOMPARE(running(), QStringList{office});
+            QVERIFY(calc->closeActiveWorkbook());
+            QVERIFY(calc->quit());
+            QCOMPARE(running(), QStringList());
+            QVERIFY(!calc->closeActiveWorkbook());
+        }
+    }
+
     void mainWindowOpensTheWizardOverAGradePage()
     {
         DemoSiteProcess site;

@@ -107,6 +107,8 @@ ImportWizard::ImportWizard(Browser *browser, QWidget *parent)
     });
 
     Form_Load();
+    // Calc starts while the teacher is still looking for the file.
+    m_session.startAhead();
 }
 
 void ImportWizard::wireList(QComboBox *list, void (ImportWizard::*handler)())

@@ -8,12 +8,23 @@ QString WorkbookSession::folderOf(const QString &fileName)
     return slash < 0 ? QString() : fileName.left(slash + 1);
 }
 
+void WorkbookSession::startAhead()
+{
+    if (!m_ahead)
+        m_ahead = Spreadsheet::startAhead();
+}
+
 QStringList WorkbookSession::open(const QString &fileName, bool readOnly)
 {
     m_app.reset();
     m_failure.clear();
     m_fileName = fileName;
-    m_app = Spreadsheet::start();
+    if (m_ahead) {
+        const auto ahead = std::move(m_ahead);
+        m_app = ahead->take();
+    } else {
+        m_app = Spreadsheet::start();
+    }
     if (!m_app)
         return {};
     m_app->setVisible(true);

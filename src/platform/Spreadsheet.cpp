@@ -66,6 +66,40 @@ std::shared_ptr<Spreadsheet> Spreadsheet::start()
     return EmbeddedSpreadsheet::start();
 }
 
+namespace {
+// Calc launched at once, the embedded reader where Calc does not answer.
+class CalcAhead : public Spreadsheet::Pending {
+public:
+    explicit CalcAhead(std::unique_ptr<CalcSpreadsheet::Pending> calc) : m_calc(std::move(calc)) {}
+    std::shared_ptr<Spreadsheet> take() override
+    {
+        if (m_calc) {
+            const auto pending = std::move(m_calc);
+            if (auto calc = pending->take())
+                return calc;
+        }
+        return EmbeddedSpreadsheet::start();
+    }
+
+private:
+    std::unique_ptr<CalcSpreadsheet::Pending> m_calc;
+};
+
+// Nothing worth starting early: started when taken.
+class StartWhenTaken : public Spreadsheet::Pending {
+public:
+    std::shared_ptr<Spreadsheet> take() override { return Spreadsheet::start(); }
+};
+} // namespace
+
+std::unique_ptr<Spreadsheet::Pending> Spreadsheet::startAhead()
+{
+    if (!factorySlot())
+        if (auto calc = CalcSpreadsheet::launch())
+            return std::make_unique<CalcAhead>(std::move(calc));
+    return std::make_unique<StartWhenTaken>();
+}
+
 void Spreadsheet::setFactory(Factory factory) { factorySlot() = std::move(factory); }
 
 } // namespace tallyra

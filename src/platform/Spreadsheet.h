@@ -84,8 +84,20 @@ public:
     // alive (its window stays open) until it quits, whoever else drops it.
     static std::shared_ptr<Spreadsheet> start();
 
+    // A start begun ahead of need, while the teacher is still choosing a
+    // file: take() gives what start() would, without waiting for an
+    // application that could start in the meantime. An instance never
+    // taken ends with the Pending.
+    class Pending {
+    public:
+        virtual ~Pending() = default;
+        virtual std::shared_ptr<Spreadsheet> take() = 0;
+    };
+    static std::unique_ptr<Pending> startAhead();
+
     using Factory = std::function<std::shared_ptr<Spreadsheet>()>;
-    // Replaces the implementation (tests); an empty factory restores it.
+    // Replaces the implementation (tests), which then starts only when
+    // taken; an empty factory restores it.
     static void setFactory(Factory factory);
 };
 

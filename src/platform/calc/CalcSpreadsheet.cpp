@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -230,7 +231,123 @@ void CalcSpreadsheet::setOptions(std::optional<Options> options) { optionsSlot()
 
 QString CalcSpreadsheet::lastStartFailure() { return startFailure(); }
 
-std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
+// Asks the office's pipe until the office answers, each try on the office
+// thread and the next 100 ms after a refusal, so that the caller's thread
+// stays free meanwhile. Settles once connected, or when the office has
+// ended or the start time is up (the office is then killed).
+class OfficeStarter : public QObject {
+    Q_OBJECT
+public:
+    OfficeStarter(calc::Bridge *bridge, qint64 pid, QString pipe, QString profile, CalcSpreadsheet::Options options)
+        : pid(pid), pipe(std::move(pipe)), profile(std::move(profile)), options(std::move(options)), m_bridge(bridge)
+    {
+        clock.start();
+        tryConnect();
+    }
+
+    ~OfficeStarter() override
+    {
+        // A try still on the office thread: what it connects is let go there.
+        if (m_inFlight)
+            OfficeWorker::instance().post([attempt = m_inFlight] { attempt->office.reset(); });
+        dropOffice();
+    }
+
+    // Gives up at once: the office is killed, and the try in flight, if
+    // any, ends with it (5 s at most is waited for that).
+    void abandon()
+    {
+        if (settled)
+            return;
+        OfficeProcess::killGroup(pid);
+        wait(5000);
+        settled = true;
+        dropOffice(); // an answer that came meanwhile is from a killed office
+    }
+
+    // Connections are let go on the office thread, like every other call.
+    void dropOffice()
+    {
+        if (office)
+            OfficeWorker::instance().post([gone = std::move(office)]() mutable { gone.reset(); });
+        office.reset();
+    }
+
+    // Waits, taking no user input, until settled or `ms` have passed.
+    void wait(int ms)
+    {
+        if (settled)
+            return;
+        QEventLoop loop;
+        connect(this, &OfficeStarter::changed, &loop, &QEventLoop::quit);
+        QTimer::singleShot(std::max(0, ms), &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+
+    int remainingMs() const { return int(options.startTimeoutMs - clock.elapsed()); }
+
+    const qint64 pid;
+    const QString pipe;
+    const QString profile;
+    const CalcSpreadsheet::Options options;
+    QElapsedTimer clock;
+    std::shared_ptr<calc::Office> office;
+    QString lastError;
+    bool settled = false;
+
+signals:
+    void changed();
+
+private:
+    struct Attempt {
+        std::shared_ptr<calc::Office> office;
+        QString error;
+    };
+
+    void tryConnect()
+    {
+        auto attempt = std::make_shared<Attempt>();
+        m_inFlight = attempt;
+        std::shared_ptr<CallDone> done(new CallDone, [](CallDone *d) { d->deleteLater(); });
+        connect(done.get(), &CallDone::finished, this, [this, attempt] { answered(attempt); });
+        OfficeWorker::instance().post(
+            [bridge = m_bridge, pipe = pipe, generalText = options.generalText, attempt, done] {
+                std::u16string error;
+                attempt->office = bridge->connect(pipe.toStdU16String(), &error);
+                if (attempt->office)
+                    attempt->office->setGeneralText(generalText);
+                attempt->error = fromOffice(error);
+                emit done->finished();
+            });
+    }
+
+    void answered(const std::shared_ptr<Attempt> &attempt)
+    {
+        if (attempt != m_inFlight)
+            return;
+        m_inFlight.reset();
+        if (settled) { // abandoned meanwhile
+            OfficeWorker::instance().post([attempt] { attempt->office.reset(); });
+            return;
+        }
+        office = std::move(attempt->office);
+        lastError = attempt->error;
+        if (office || clock.elapsed() >= options.startTimeoutMs || !OfficeProcess::isAlive(pid)) {
+            settled = true;
+            emit changed();
+            return;
+        }
+        QTimer::singleShot(100, this, [this] {
+            if (!settled)
+                tryConnect();
+        });
+    }
+
+    calc::Bridge *const m_bridge;
+    std::shared_ptr<Attempt> m_inFlight;
+};
+
+std::unique_ptr<CalcSpreadsheet::Pending> CalcSpreadsheet::launch()
 {
     const Options options = optionsSlot().value_or(defaultOptions());
     startFailure().clear();
@@ -263,50 +380,73 @@ std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
         startFailure() = QStringLiteral("the office did not start");
         return nullptr;
     }
+    std::unique_ptr<Pending> pending(new Pending);
+    pending->m_starter = std::make_unique<OfficeStarter>(bridge, pid, pipe, profile, options);
+    return pending;
+}
 
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    QElapsedTimer clock;
-    clock.start();
-    std::shared_ptr<calc::Office> office;
-    QString lastError;
-    const auto giveUp = [&] { OfficeProcess::killGroup(pid); };
-    while (!office) {
-        using Attempt = std::pair<std::shared_ptr<calc::Office>, QString>;
-        const auto attempt = runOnWorker<Attempt>(
-            [bridge, pipe, generalText = options.generalText]() -> Attempt {
-                std::u16string error;
-                std::shared_ptr<calc::Office> connected = bridge->connect(pipe.toStdU16String(), &error);
-                if (connected)
-                    connected->setGeneralText(generalText);
-                return {std::move(connected), fromOffice(error)};
-            },
-            options.startTimeoutMs, giveUp);
-        if (attempt) {
-            office = attempt->first;
-            lastError = attempt->second;
-        }
-        if (office || clock.elapsed() >= options.startTimeoutMs || !OfficeProcess::isAlive(pid))
-            break;
-        QEventLoop pause;
-        QTimer::singleShot(100, &pause, &QEventLoop::quit);
-        pause.exec(QEventLoop::ExcludeUserInputEvents);
+std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
+{
+    const auto pending = launch();
+    return pending ? pending->take() : nullptr;
+}
+
+CalcSpreadsheet::Pending::~Pending()
+{
+    if (!m_starter)
+        return;
+    // An office nobody took ends here: politely once it answers (it holds
+    // no document), killed while it is still starting.
+    if (m_starter->settled && m_starter->office) {
+        if (const auto office = claim())
+            office->quit();
+        return;
     }
-    QGuiApplication::restoreOverrideCursor();
+    m_starter->abandon();
+    giveUp(false);
+}
 
-    if (!office) {
-        // Nothing of a failed start is left behind.
-        const bool alive = OfficeProcess::isAlive(pid);
-        OfficeProcess::killGroup(pid);
-        OfficeProcess::waitForEnd(pid, options.endTimeoutMs);
-        OfficeProfiles::removeLeftovers(profile, {}, pipe);
-        pool.release(profile);
-        startFailure() = alive ? QStringLiteral("the office did not answer within %1 ms (%2)")
-                                     .arg(options.startTimeoutMs)
-                                     .arg(lastError)
-                               : QStringLiteral("the office ended before answering");
+qint64 CalcSpreadsheet::Pending::processId() const { return m_starter ? m_starter->pid : 0; }
+
+std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::Pending::take()
+{
+    if (!m_starter)
         return nullptr;
+    if (!m_starter->settled) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        while (!m_starter->settled && m_starter->remainingMs() > 0)
+            m_starter->wait(m_starter->remainingMs());
+        QGuiApplication::restoreOverrideCursor();
+        m_starter->abandon(); // the start time is up
     }
-    return std::shared_ptr<CalcSpreadsheet>(new CalcSpreadsheet(std::move(office), pid, pipe, profile, options));
+    if (m_starter->office)
+        return claim();
+    giveUp(true);
+    return nullptr;
+}
+
+std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::Pending::claim()
+{
+    const auto starter = std::move(m_starter);
+    return std::shared_ptr<CalcSpreadsheet>(
+        new CalcSpreadsheet(std::move(starter->office), starter->pid, starter->pipe, starter->profile, starter->options));
+}
+
+void CalcSpreadsheet::Pending::giveUp(bool tell)
+{
+    // Nothing of a failed start is left behind.
+    const auto starter = std::move(m_starter);
+    const bool alive = OfficeProcess::isAlive(starter->pid);
+    OfficeProcess::killGroup(starter->pid);
+    OfficeProcess::waitForEnd(starter->pid, starter->options.endTimeoutMs);
+    OfficeProfiles::waitUntilFree(starter->profile, starter->options.endTimeoutMs);
+    OfficeProfiles::removeLeftovers(starter->profile, {}, starter->pipe);
+    profiles(starter->options.profileRoot).release(starter->profile);
+    if (tell)
+        startFailure() = alive ? QStringLiteral("the office did not answer within %1 ms (%2)")
+                                 .arg(starter->options.startTimeoutMs)
+                                 .arg(starter->lastError)
+                           : QStringLiteral("the office ended before answering");
 }
 
 CalcSpreadsheet::CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, QString pipe, QString profile,

@@ -15,6 +15,7 @@ namespace calc {
 class Office;
 struct Cell;
 }
+class OfficeStarter;
 
 // The spreadsheet application played by LibreOffice Calc: an office of its
 // own for every instance, started by Tallyra in a profile folder of its
@@ -40,6 +41,26 @@ public:
     // the plugin does not load, no office is installed, or the office does
     // not answer in time (nothing of it is then left running).
     static std::shared_ptr<CalcSpreadsheet> start();
+
+    // An office being started while its caller goes on: launched at once
+    // and connected to in the background, for take() to hand over.
+    class Pending {
+    public:
+        ~Pending(); // an office never taken ends here, whatever it had reached
+        // start()'s answer: the office once it answers, waited for if need be.
+        std::shared_ptr<CalcSpreadsheet> take();
+        qint64 processId() const;
+
+    private:
+        friend class CalcSpreadsheet;
+        Pending() = default;
+        std::shared_ptr<CalcSpreadsheet> claim();
+        void giveUp(bool tell);
+        std::unique_ptr<OfficeStarter> m_starter;
+    };
+    // Starts launching an office; nothing when it cannot even be launched
+    // (see lastStartFailure).
+    static std::unique_ptr<Pending> launch();
     // Why the last start() gave nothing.
     static QString lastStartFailure();
 

@@ -42,6 +42,20 @@ bool OfficeProfiles::heldByRunningOffice(const QString &folder)
     return false;
 }
 
+bool OfficeProfiles::waitUntilFree(const QString &folder, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (heldByRunningOffice(folder)) {
+        if (clock.elapsed() >= timeoutMs)
+            return false;
+        QEventLoop pause;
+        QTimer::singleShot(20, &pause, &QEventLoop::quit);
+        pause.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return true;
+}
+
 QString OfficeProfiles::acquire()
 {
     if (!QDir().mkpath(m_root))
@@ -170,8 +184,12 @@ bool isAlive(qint64 pid)
 
 void killGroup(qint64 pid)
 {
-    if (pid > 0)
-        ::kill(-static_cast<pid_t>(pid), SIGKILL);
+    if (pid <= 0)
+        return;
+    // Just launched, the process may not lead its group yet: it goes first,
+    // so that it cannot start anything more, then whatever it started.
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+    ::kill(-static_cast<pid_t>(pid), SIGKILL);
 }
 
 bool waitForEnd(qint64 pid, int timeoutMs)

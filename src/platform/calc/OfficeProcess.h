@@ -36,6 +36,10 @@ public:
     // Whether a running process was started with that profile. The office's
     // lock file names no process, so the processes' arguments are asked.
     static bool heldByRunningOffice(const QString &folder);
+    // Waits, processing events other than user input, until no process
+    // holds `folder` (a killed office's children take a moment to go) or
+    // `timeoutMs` has passed; returns whether it is free.
+    static bool waitUntilFree(const QString &folder, int timeoutMs);
 
 private:
     // Removes the office pipes matching `namePattern`, at least
