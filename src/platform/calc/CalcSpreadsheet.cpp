@@ -259,6 +259,7 @@ public:
     {
         if (settled)
             return;
+        m_abandoning = true;
         OfficeProcess::killGroup(pid);
         wait(5000);
         settled = true;
@@ -294,6 +295,7 @@ public:
     std::shared_ptr<calc::Office> office;
     QString lastError;
     bool settled = false;
+    bool endedItself = false; // before it answered, not killed by us
 
 signals:
     void changed();
@@ -332,7 +334,8 @@ private:
         }
         office = std::move(attempt->office);
         lastError = attempt->error;
-        if (office || clock.elapsed() >= options.startTimeoutMs || !OfficeProcess::isAlive(pid)) {
+        endedItself = !office && !m_abandoning && !OfficeProcess::isAlive(pid);
+        if (office || endedItself || clock.elapsed() >= options.startTimeoutMs) {
             settled = true;
             emit changed();
             return;
@@ -345,6 +348,7 @@ private:
 
     calc::Bridge *const m_bridge;
     std::shared_ptr<Attempt> m_inFlight;
+    bool m_abandoning = false;
 };
 
 std::unique_ptr<CalcSpreadsheet::Pending> CalcSpreadsheet::launch()
@@ -436,17 +440,16 @@ void CalcSpreadsheet::Pending::giveUp(bool tell)
 {
     // Nothing of a failed start is left behind.
     const auto starter = std::move(m_starter);
-    const bool alive = OfficeProcess::isAlive(starter->pid);
     OfficeProcess::killGroup(starter->pid);
     OfficeProcess::waitForEnd(starter->pid, starter->options.endTimeoutMs);
     OfficeProfiles::waitUntilFree(starter->profile, starter->options.endTimeoutMs);
     OfficeProfiles::removeLeftovers(starter->profile, {}, starter->pipe);
     profiles(starter->options.profileRoot).release(starter->profile);
     if (tell)
-        startFailure() = alive ? QStringLiteral("the office did not answer within %1 ms (%2)")
-                                 .arg(starter->options.startTimeoutMs)
-                                 .arg(starter->lastError)
-                           : QStringLiteral("the office ended before answering");
+        startFailure() = starter->endedItself ? QStringLiteral("the office ended before answering")
+                                              : QStringLiteral("the office did not answer within %1 ms (%2)")
+                                                    .arg(starter->options.startTimeoutMs)
+                                                    .arg(starter->lastError);
 }
 
 CalcSpreadsheet::CalcSpreadsheet(std::shared_ptr<calc::Office> office, qint64 pid, QString pipe, QString profile,
