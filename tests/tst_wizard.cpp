@@ -391,6 +391,10 @@ private slots:
         } else {
             QVERIFY(calc);
             QCOMPARE(calc->profileFolder(), office); // no second office
+            // Nothing left of the warm-up, open or on disc.
+            QCOMPARE(calc->otherDocumentCount(), 0);
+            QCOMPARE(QDir(tallyra::OfficeProfiles::temporaryFolder(office)).entryList({QStringLiteral("*.ods")}),
+                     QStringList());
             QCOMPARE(stepOf(*w), 2);
             QCOMPARE(list(*w, 1)->count(), 4); // the prompt and the three sheets
         }

@@ -13,7 +13,7 @@
 namespace tallyra::calc {
 
 // Raised whenever this interface changes, so that a stale plugin is refused.
-inline constexpr int kBridgeVersion = 3;
+inline constexpr int kBridgeVersion = 4;
 
 struct Cell {
     enum class Kind { Empty, Number, Text, Boolean, Error };
@@ -41,6 +41,10 @@ public:
     // Loads `url` hidden, so that no prompt can block the call, and makes it
     // the active document.
     virtual bool load(const std::u16string &url, bool readOnly) = 0;
+    // Makes an empty spreadsheet, saves it to `scratchUrl` and loads it
+    // again, hidden, closing both: what a first load would wait for is then
+    // ready. Leaves no document open; the scratch file is the caller's.
+    virtual bool warmUp(const std::u16string &scratchUrl) = 0;
     // Shows the active document's window and brings it to the front.
     virtual bool show() = 0;
     virtual bool activateDocument(int number) = 0; // counted from 1, in load order

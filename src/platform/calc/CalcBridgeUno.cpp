@@ -159,6 +159,27 @@ public:
         });
     }
 
+    bool warmUp(const std::u16string &scratchUrl) override
+    {
+        return attempt([&] {
+            const beans::PropertyValue hidden[] = {property("Hidden", uno::Any(true)),
+                                                   property("ReadOnly", uno::Any(true))};
+            const uno::Sequence<beans::PropertyValue> hiddenArgs(hidden, 2);
+            Reference<frame::XComponentLoader> loader(m_desktop, UNO_QUERY_THROW);
+            // A file loaded, not only a document made: most of what a first
+            // load waits for is finding the file's type and opening its package.
+            Reference<lang::XComponent> made = loader->loadComponentFromURL("private:factory/scalc", "_blank", 0,
+                                                                           uno::Sequence<beans::PropertyValue>(hidden, 1));
+            const beans::PropertyValue filter[] = {property("FilterName", uno::Any(OUString("calc8")))};
+            Reference<frame::XStorable>(made, UNO_QUERY_THROW)
+                ->storeToURL(toOU(scratchUrl), uno::Sequence<beans::PropertyValue>(filter, 1));
+            Reference<util::XCloseable>(made, UNO_QUERY_THROW)->close(true);
+            Reference<lang::XComponent> loaded = loader->loadComponentFromURL(toOU(scratchUrl), "_blank", 0, hiddenArgs);
+            Reference<util::XCloseable>(loaded, UNO_QUERY_THROW)->close(true);
+            return true;
+        });
+    }
+
     bool show() override
     {
         return attempt([&] {

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLibrary>
@@ -18,6 +19,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -238,8 +240,10 @@ QString CalcSpreadsheet::lastStartFailure() { return startFailure(); }
 class OfficeStarter : public QObject {
     Q_OBJECT
 public:
-    OfficeStarter(calc::Bridge *bridge, qint64 pid, QString pipe, QString profile, CalcSpreadsheet::Options options)
-        : pid(pid), pipe(std::move(pipe)), profile(std::move(profile)), options(std::move(options)), m_bridge(bridge)
+    OfficeStarter(calc::Bridge *bridge, qint64 pid, QString pipe, QString profile, CalcSpreadsheet::Options options,
+                  bool warmUp)
+        : pid(pid), pipe(std::move(pipe)), profile(std::move(profile)), options(std::move(options)), m_bridge(bridge),
+          m_warmUp(warmUp)
     {
         clock.start();
         tryConnect();
@@ -287,6 +291,10 @@ public:
 
     int remainingMs() const { return int(options.startTimeoutMs - clock.elapsed()); }
 
+    // Someone waits for the office now: a warm-up not yet begun is skipped,
+    // as it would cost them about what it saves.
+    void hurry() { *m_hurry = true; }
+
     const qint64 pid;
     const QString pipe;
     const QString profile;
@@ -313,11 +321,18 @@ private:
         std::shared_ptr<CallDone> done(new CallDone, [](CallDone *d) { d->deleteLater(); });
         connect(done.get(), &CallDone::finished, this, [this, attempt] { answered(attempt); });
         OfficeWorker::instance().post(
-            [bridge = m_bridge, pipe = pipe, generalText = options.generalText, attempt, done] {
+            [bridge = m_bridge, pipe = pipe, generalText = options.generalText, warmUp = m_warmUp, hurry = m_hurry,
+             scratch = OfficeProfiles::temporaryFolder(profile) + QStringLiteral("/warm-up.ods"), attempt, done] {
                 std::u16string error;
                 attempt->office = bridge->connect(pipe.toStdU16String(), &error);
-                if (attempt->office)
+                if (attempt->office) {
                     attempt->office->setGeneralText(generalText);
+                    // Whether it worked or not, the office is as usable as before.
+                    if (warmUp && !*hurry) {
+                        attempt->office->warmUp(QUrl::fromLocalFile(scratch).toString(QUrl::FullyEncoded).toStdU16String());
+                        QFile::remove(scratch);
+                    }
+                }
                 attempt->error = fromOffice(error);
                 emit done->finished();
             });
@@ -347,11 +362,13 @@ private:
     }
 
     calc::Bridge *const m_bridge;
+    const bool m_warmUp;
+    const std::shared_ptr<std::atomic<bool>> m_hurry = std::make_shared<std::atomic<bool>>(false);
     std::shared_ptr<Attempt> m_inFlight;
     bool m_abandoning = false;
 };
 
-std::unique_ptr<CalcSpreadsheet::Pending> CalcSpreadsheet::launch()
+std::unique_ptr<CalcSpreadsheet::Pending> CalcSpreadsheet::launch(bool warmUp)
 {
     const Options options = optionsSlot().value_or(defaultOptions());
     startFailure().clear();
@@ -385,13 +402,14 @@ std::unique_ptr<CalcSpreadsheet::Pending> CalcSpreadsheet::launch()
         return nullptr;
     }
     std::unique_ptr<Pending> pending(new Pending);
-    pending->m_starter = std::make_unique<OfficeStarter>(bridge, pid, pipe, profile, options);
+    pending->m_starter = std::make_unique<OfficeStarter>(bridge, pid, pipe, profile, options, warmUp);
     return pending;
 }
 
 std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::start()
 {
-    const auto pending = launch();
+    // Warming up would cost what it saves when the file is loaded next.
+    const auto pending = launch(false);
     return pending ? pending->take() : nullptr;
 }
 
@@ -417,6 +435,7 @@ std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::Pending::take()
     if (!m_starter)
         return nullptr;
     if (!m_starter->settled) {
+        m_starter->hurry();
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         while (!m_starter->settled && m_starter->remainingMs() > 0)
             m_starter->wait(m_starter->remainingMs());

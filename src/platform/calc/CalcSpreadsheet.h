@@ -59,8 +59,10 @@ public:
         std::unique_ptr<OfficeStarter> m_starter;
     };
     // Starts launching an office; nothing when it cannot even be launched
-    // (see lastStartFailure).
-    static std::unique_ptr<Pending> launch();
+    // (see lastStartFailure). With `warmUp`, the office also readies itself
+    // for a first file before it counts as started: worth it only while
+    // the caller has other things to wait for.
+    static std::unique_ptr<Pending> launch(bool warmUp = true);
     // Why the last start() gave nothing.
     static QString lastStartFailure();
 
