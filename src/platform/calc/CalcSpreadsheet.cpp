@@ -349,6 +349,8 @@ private:
         }
         office = std::move(attempt->office);
         lastError = attempt->error;
+        if (office && !OfficeProcess::isAlive(pid))
+            dropOffice(); // answered, then ended (in the warm-up, say): no use to anyone
         endedItself = !office && !m_abandoning && !OfficeProcess::isAlive(pid);
         if (office || endedItself || clock.elapsed() >= options.startTimeoutMs) {
             settled = true;
@@ -427,8 +429,6 @@ CalcSpreadsheet::Pending::~Pending()
     m_starter->abandon();
     giveUp(false);
 }
-
-qint64 CalcSpreadsheet::Pending::processId() const { return m_starter ? m_starter->pid : 0; }
 
 std::shared_ptr<CalcSpreadsheet> CalcSpreadsheet::Pending::take()
 {

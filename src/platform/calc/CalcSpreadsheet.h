@@ -49,7 +49,6 @@ public:
         ~Pending(); // an office never taken ends here, whatever it had reached
         // start()'s answer: the office once it answers, waited for if need be.
         std::shared_ptr<CalcSpreadsheet> take();
-        qint64 processId() const;
 
     private:
         friend class CalcSpreadsheet;
