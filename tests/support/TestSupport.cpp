@@ -197,14 +197,22 @@ bool waitForUrl(Browser *browser, const QUrl &url, int timeoutMs)
 
 bool navigateAndWait(Browser *browser, const QUrl &url, int timeoutMs)
 {
-    QSignalSpy spy(browser->page(), &QWebEnginePage::loadFinished);
-    browser->Navigate(url.toString());
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        if (!spy.isEmpty() && browser->url() == url && !browser->page()->isLoading())
-            return spy.last().first().toBool();
-        QTest::qWait(20);
+    // The page a test before left may still be navigating somewhere (a
+    // script's timer, say) and take over: once more when the browser ended
+    // up elsewhere, and the failure said in the log.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QSignalSpy spy(browser->page(), &QWebEnginePage::loadFinished);
+        browser->Navigate(url.toString());
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeoutMs) {
+            if (!spy.isEmpty() && browser->url() == url && !browser->page()->isLoading())
+                return spy.last().first().toBool();
+            QTest::qWait(20);
+        }
+        qWarning("navigateAndWait: %s not reached in %d ms: at %s, %s, %d loads finished", qPrintable(url.toString()),
+                 timeoutMs, qPrintable(browser->url().toString()),
+                 browser->page()->isLoading() ? "loading" : "not loading", int(spy.size()));
     }
     return false;
 }
