@@ -373,7 +373,9 @@ private slots:
 
         auto w = std::make_unique<ImportWizard>(nullptr);
         w->show();
-        QTRY_VERIFY_WITH_TIMEOUT(!running().isEmpty(), 10000); // before any file is chosen
+        // Before any file is chosen; as long as a start may take, for a
+        // machine busy with other tests.
+        QTRY_VERIFY_WITH_TIMEOUT(!running().isEmpty(), 30000);
         const QStringList before = running();
         QTest::qWait(atStepOneMs);
         m_fileAnswers << (file.isEmpty() ? QString() : kWorkbooks + QLatin1Char('/') + file);
