@@ -14,6 +14,7 @@
 #include <QProcessEnvironment>
 
 #include <csignal>
+#include <functional>
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <sys/un.h>
@@ -42,11 +43,14 @@ bool OfficeProfiles::heldByRunningOffice(const QString &folder)
     return false;
 }
 
-bool OfficeProfiles::waitUntilFree(const QString &folder, int timeoutMs)
+namespace {
+// Polls `done` every 20 ms, processing events other than user input, for
+// at most `timeoutMs`; returns whether it came true.
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
-    while (heldByRunningOffice(folder)) {
+    while (!done()) {
         if (clock.elapsed() >= timeoutMs)
             return false;
         QEventLoop pause;
@@ -54,6 +58,12 @@ bool OfficeProfiles::waitUntilFree(const QString &folder, int timeoutMs)
         pause.exec(QEventLoop::ExcludeUserInputEvents);
     }
     return true;
+}
+} // namespace
+
+bool OfficeProfiles::waitUntilFree(const QString &folder, int timeoutMs)
+{
+    return waitFor([&] { return !heldByRunningOffice(folder); }, timeoutMs);
 }
 
 QString OfficeProfiles::acquire()
@@ -194,16 +204,7 @@ void killGroup(qint64 pid)
 
 bool waitForEnd(qint64 pid, int timeoutMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (isAlive(pid)) {
-        if (clock.elapsed() >= timeoutMs)
-            return false;
-        QEventLoop pause;
-        QTimer::singleShot(20, &pause, &QEventLoop::quit);
-        pause.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    return true;
+    return waitFor([pid] { return !isAlive(pid); }, timeoutMs);
 }
 
 } // namespace OfficeProcess
