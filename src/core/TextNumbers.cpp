@@ -46,6 +46,19 @@ double radixValue(QStringView digits, int base)
 
 bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
 
+// `text` without the characters around it that `blank` accepts.
+template <typename Blank>
+QStringView trimmed(QStringView text, Blank blank)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
 } // namespace
 
 QString typedForm(QStringView text)
@@ -54,13 +67,7 @@ QString typedForm(QStringView text)
         const char16_t u = c.unicode();
         return c.isSpace() || u == u'\u200B' || u == u'\uFEFF';
     };
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && blank(text[begin]))
-        ++begin;
-    while (end > begin && blank(text[end - 1]))
-        --end;
-    QString out = text.sliced(begin, end - begin).toString();
+    QString out = trimmed(text, blank).toString();
     for (QChar &c : out) {
         const char16_t u = c.unicode();
         // U+FF01..U+FF5E mirror ASCII 0x21..0x7E; only these are taken back.
@@ -131,13 +138,7 @@ double leadingValue(QStringView text)
 
 std::optional<double> numericValue(QStringView text)
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    const QStringView s = text.mid(begin, end - begin);
+    const QStringView s = trimmed(text, isBlank);
     if (s.isEmpty())
         return std::nullopt;
 
